@@ -1,0 +1,25 @@
+# The native build: the pure parts under AddressSanitizer and UndefinedBehaviorSanitizer.
+set(san -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+add_compile_options(${san} -Wall -Wextra -g)
+add_link_options(${san})
+
+include(cmake/sources.cmake)
+set(PELORIN_SRC ${CMAKE_SOURCE_DIR}/src)
+foreach(dir common services module band search watch)
+  include(${PELORIN_SRC}/${dir}/sources.cmake)
+endforeach()
+get_property(pure GLOBAL PROPERTY PELORIN_PURE_SOURCES)
+
+add_library(pelorin_pure STATIC ${pure})
+target_include_directories(pelorin_pure PUBLIC ${PELORIN_SRC})
+
+find_package(GTest REQUIRED)
+file(GLOB native_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/native/*.cpp)
+add_executable(native_tests ${native_tests})
+target_link_libraries(native_tests PRIVATE pelorin_pure GTest::gtest_main)
+include(GoogleTest)
+gtest_discover_tests(native_tests TEST_PREFIX "native.")
+
+if(EXISTS ${CMAKE_SOURCE_DIR}/bench/native.cmake)
+  include(${CMAKE_SOURCE_DIR}/bench/native.cmake)
+endif()

@@ -1,0 +1,50 @@
+# The cross build: pelorin.beta.dll, the band host and the Windows tests (run under Wine).
+
+# The runner that ctest puts in front of every Windows test: it gives the test the build's
+# private Wine prefix and the environment the tests are written for.
+configure_file(${CMAKE_SOURCE_DIR}/tests/win/run-wine.in ${CMAKE_BINARY_DIR}/run-wine @ONLY)
+file(CHMOD ${CMAKE_BINARY_DIR}/run-wine PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
+     GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/run-wine)
+
+add_compile_definitions(
+  _WIN32_WINNT=0x0601 WINVER=0x0601 _WIN32_IE=0x0700 NOMINMAX STRICT)
+# Sources are UTF-8; the texts a user sees are Japanese in code page 932, so narrow literals
+# are written out in code page 932.
+add_compile_options(-fexec-charset=CP932 -Wall -Wextra -Wno-unused-parameter
+                    -Wno-missing-field-initializers -Wno-cast-function-type)
+# Self-contained: nothing but system DLLs may be needed beside the one file.
+add_link_options(-static -static-libgcc -static-libstdc++)
+
+include(cmake/sources.cmake)
+set(PELORIN_SRC ${CMAKE_SOURCE_DIR}/src)
+foreach(dir common services module band search watch)
+  include(${PELORIN_SRC}/${dir}/sources.cmake)
+endforeach()
+get_property(pure GLOBAL PROPERTY PELORIN_PURE_SOURCES)
+get_property(win GLOBAL PROPERTY PELORIN_WIN_SOURCES)
+
+# Everything but the entry point, so that tests link the same code the DLL runs.
+add_library(pelorin_core STATIC ${pure} ${win})
+target_include_directories(pelorin_core PUBLIC ${PELORIN_SRC})
+target_link_libraries(pelorin_core PUBLIC
+  comctl32 shlwapi shell32 ole32 oleaut32 uuid advapi32 wininet gdi32 user32 kernel32)
+
+add_subdirectory(src/resources)
+
+add_library(pelorin SHARED
+  ${PELORIN_SRC}/module/dll_main.cpp
+  ${PELORIN_SRC}/module/pelorin.def
+  ${PELORIN_RESOURCE_OBJECTS})
+set_target_properties(pelorin PROPERTIES OUTPUT_NAME pelorin.beta PREFIX "" SUFFIX ".dll")
+target_link_libraries(pelorin PRIVATE pelorin_core)
+target_link_options(pelorin PRIVATE -Wl,--enable-stdcall-fixup -Wl,--no-undefined)
+add_dependencies(pelorin pelorin_resources)
+
+if(NOT PELORIN_COMPILE_ONLY)
+  add_subdirectory(tools/bandhost)
+  add_subdirectory(tests/win)
+  if(EXISTS ${CMAKE_SOURCE_DIR}/bench/CMakeLists.txt)
+    add_subdirectory(bench)
+  endif()
+endif()

@@ -1,0 +1,28 @@
+// Module-wide state. Written at process attach (under the loader lock, before any other call
+// of the library can run) and only read afterwards, so readers take no lock; the lock count
+// alone changes later, and only by interlocked operations.
+#pragma once
+
+#include <windows.h>
+#include <string>
+
+// Live band objects, LockServer locks and outside holders of the class object.
+extern volatile LONG ModuleLockCount;
+void ModuleLock();
+void ModuleUnlock();
+
+HINSTANCE ModuleInstance();
+
+// Full path of pelorin.ini, resolved once per load.
+const std::string& ConfigPath();
+// The folder of the library's own file, without a trailing backslash.
+const std::string& ModuleDirectory();
+
+// Process attach and detach: the module record and the configuration path.
+void ModuleStart(HINSTANCE instance);
+void ModuleStop();
+
+// What process attach does to find pelorin.ini, given the library's full file name: the
+// application-data folder's copy when it exists (the folder is created when missing), else
+// the one beside the library, untested. Sets the module directory as a side effect.
+std::string ResolveConfigPath(const char* moduleFileName);

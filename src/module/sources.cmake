@@ -1,0 +1,1 @@
+pelorin_sources(WIN module.cpp server.cpp)

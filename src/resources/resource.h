@@ -1,0 +1,4 @@
+// Resource identifiers of pelorin.beta.dll.
+#pragma once
+
+#define IDS_PROJECT 100

@@ -1,0 +1,1 @@
+pelorin_sources()

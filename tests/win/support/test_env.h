@@ -1,0 +1,75 @@
+// What the Windows tests share: where the build is, files in code page 932, the HTTP
+// fixture, and message boxes found and closed from a second thread.
+#pragma once
+
+#include <windows.h>
+#include <string>
+#include <vector>
+
+// The build folder and the DLL, as Windows paths (the Unix paths through drive Z:).
+std::string BuildDir();
+std::string DllPath();
+std::string SourceDir();
+
+// Writes bytes exactly as given (the tests spell code page 932 texts as bytes).
+void WriteBytes(const std::string& path, const std::string& bytes);
+std::string ReadBytes(const std::string& path);
+// A fresh, empty folder under the build's scratch folder.
+std::string MakeScratchDir(const std::string& name);
+void RemoveTree(const std::string& path);
+
+// The HTTP fixture on 127.0.0.1:80 (tests/fixtures/httpd.py), spoken to over a plain socket
+// so that the code under test is not also the code that checks it.
+struct FixtureReply {
+    int status = 0;
+    std::string body;
+};
+FixtureReply FixtureGet(const std::string& path);
+FixtureReply FixturePost(const std::string& path, const std::string& body);
+// Fails the calling test loudly when the fixture is not there.
+bool FixtureAvailable();
+#define REQUIRE_FIXTURE() \
+    ASSERT_TRUE(FixtureAvailable()) << "the HTTP fixture is not running on 127.0.0.1:80; run the tests through scripts/test"
+// Request lines the fixture logged since the last /_ctl/clear, and their headers.
+struct LoggedRequest {
+    std::string line;
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::string Header(const std::string& name) const;
+};
+std::vector<LoggedRequest> FixtureLog();
+
+// Watches for a message box (dialog class "#32770") of this process from a second thread,
+// records its caption and text, and closes it.
+class MessageBoxCatcher {
+public:
+    MessageBoxCatcher();
+    ~MessageBoxCatcher();
+    // Boxes closed so far: caption and text, as the bytes the box shows (code page 932).
+    struct Box {
+        std::string caption;
+        std::string text;
+    };
+    std::vector<Box> Boxes();
+    // Waits up to timeoutMs for at least n boxes.
+    bool WaitFor(size_t n, DWORD timeoutMs);
+
+private:
+    static DWORD WINAPI Run(void* self);
+    HANDLE thread_ = nullptr;
+    HANDLE stop_ = nullptr;
+    CRITICAL_SECTION lock_;
+    std::vector<Box> boxes_;
+};
+
+// Runs the thread's message queue for a while (windows of the test thread need it).
+void PumpMessages(DWORD milliseconds);
+// Pumps until pred() holds or timeoutMs passes; returns pred().
+template <typename Pred>
+bool PumpUntil(Pred pred, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    while (!pred()) {
+        if (GetTickCount() - start > timeoutMs) return pred();
+        PumpMessages(10);
+    }
+    return true;
+}
