@@ -1,1 +1,1 @@
-pelorin_sources()
+pelorin_sources(WIN search_pane.cpp)

@@ -1,1 +1,1 @@
-pelorin_sources()
+pelorin_sources(WIN watch_pane.cpp)
