@@ -1,0 +1,64 @@
+// One watched page. Two threads use an item: the UI thread (tooltips, opening the page) and
+// the pane's worker; each item has its own lock, and nobody ever holds two.
+//   title, ignore_markup: written before the worker starts, never changed; read without lock.
+//   host, path: never changed after creation, but copied only under the lock.
+//   buttonIndex: set under the lock by the toolbar builder before the worker starts.
+//   digest: written by the worker under the lock, read by the UI thread under the lock.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class CriticalSectionHolder {
+public:
+    CriticalSectionHolder() { InitializeCriticalSection(&lock); }
+    // A copy gets a lock of its own: a lock is never copied.
+    CriticalSectionHolder(const CriticalSectionHolder&) : CriticalSectionHolder() {}
+    CriticalSectionHolder& operator=(const CriticalSectionHolder&) = delete;
+    virtual ~CriticalSectionHolder() { DeleteCriticalSection(&lock); }
+
+    CRITICAL_SECTION lock;
+};
+
+class WatchItem : public CriticalSectionHolder {
+public:
+    WatchItem(std::string title, int ignore_markup, std::string host, std::string path)
+        : title(std::move(title)), ignore_markup(ignore_markup), host(std::move(host)),
+          path(std::move(path)) {}
+    WatchItem(const WatchItem&) = default;
+    ~WatchItem() override = default;
+
+    std::string title;
+    int ignore_markup;
+    std::string host;
+    std::string path;
+    int buttonIndex = -1;
+    std::string digest;
+};
+
+// Holds an item's lock for a scope.
+class ItemLock {
+public:
+    explicit ItemLock(WatchItem& item) : item_(item) { EnterCriticalSection(&item_.lock); }
+    ~ItemLock() { LeaveCriticalSection(&item_.lock); }
+    ItemLock(const ItemLock&) = delete;
+    ItemLock& operator=(const ItemLock&) = delete;
+
+private:
+    WatchItem& item_;
+};
+
+// "http://" followed by host and path: the page's name in the seen store and the address
+// that is opened. Call with the item's lock held.
+inline std::string PageAddress(const WatchItem& item) { return "http://" + item.host + item.path; }
+
+// One item line, "title,number,URL"; nothing for a line that does not parse (a URL the
+// splitter rejects is also shown in a message box).
+std::optional<WatchItem> ParseWatchItemLine(const std::string& line);
+
+// The configured item lines of section "watch" of pelorin.ini in key order, then the
+// built-in line, last.
+std::vector<WatchItem> LoadWatchItems();
