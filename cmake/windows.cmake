@@ -41,6 +41,17 @@ target_link_libraries(pelorin PRIVATE pelorin_core)
 target_link_options(pelorin PRIVATE -Wl,--enable-stdcall-fixup -Wl,--no-undefined)
 add_dependencies(pelorin pelorin_resources)
 
+# The sample configuration ships beside the DLL, in code page 932 like every text a user
+# reads. Its name keeps it from being taken for the live pelorin.ini.
+set(sample_ini ${CMAKE_BINARY_DIR}/pelorin.sample.ini)
+add_custom_command(OUTPUT ${sample_ini}
+  COMMAND python3 ${CMAKE_SOURCE_DIR}/cmake/encode-cp932.py
+          ${PELORIN_SRC}/resources/pelorin.sample.ini.in ${sample_ini}
+  DEPENDS ${PELORIN_SRC}/resources/pelorin.sample.ini.in ${CMAKE_SOURCE_DIR}/cmake/encode-cp932.py
+  VERBATIM)
+add_custom_target(pelorin_sample_ini DEPENDS ${sample_ini})
+add_dependencies(pelorin pelorin_sample_ini)
+
 if(NOT PELORIN_COMPILE_ONLY)
   add_subdirectory(tools/bandhost)
   add_subdirectory(tests/win)
