@@ -54,6 +54,10 @@ add_dependencies(pelorin pelorin_sample_ini)
 
 if(NOT PELORIN_COMPILE_ONLY)
   add_subdirectory(tools/bandhost)
+  # The demo drives the band in the band host.
+  if(EXISTS ${CMAKE_SOURCE_DIR}/tools/bandhost/band_host.h)
+    add_subdirectory(tools/demo)
+  endif()
   add_subdirectory(tests/win)
   if(EXISTS ${CMAKE_SOURCE_DIR}/bench/CMakeLists.txt)
     add_subdirectory(bench)

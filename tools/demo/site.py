@@ -20,10 +20,16 @@ Every request is logged as one JSON object per line to --log (the demo reads it)
    "raw": the query part or body as received (ASCII), "params": [[name, text], ...],
    "content_type"}
 
-Control, on any host:
-  GET /_demo/ping   "pong"
-  GET /_demo/bump   /news.html changes now
-  GET /_demo/log    the log so far
+Control, on any host (not logged):
+  GET /_demo/ping                "pong"
+  GET /_demo/bump                /news.html changes now
+  GET /_demo/edition             the edition number /news.html shows now
+  GET /_demo/delay/SECONDS/PATH  the next request for /PATH on pages.test answers late
+  GET /_demo/log                 the log so far (JSON lines, UTF-8)
+  GET /_demo/since/N             log entries from the N-th (0-based) on, one per line in
+                                 code page 932 for a Windows reader, tab-separated:
+                                 kind, method, host, path, status, agent, content type,
+                                 raw data, then name=text for each decoded parameter
 """
 import argparse
 import html
@@ -35,7 +41,8 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import parse_qsl
 
 lock = threading.Lock()
-state = {"bumps": 0, "period": 6.0, "log": [], "log_file": None, "started": time.time()}
+state = {"bumps": 0, "period": 6.0, "log": [], "log_file": None, "started": time.time(),
+         "delays": {}}
 
 
 def page(title, body):
@@ -124,6 +131,23 @@ class Handler(BaseHTTPRequestHandler):
             with lock:
                 state["bumps"] += 1
             return self.answer(200, b"ok", "text/plain")
+        if command == "edition":
+            return self.answer(200, str(news_edition()).encode(), "text/plain")
+        if command.startswith("delay/"):
+            seconds, _, path = command[len("delay/"):].partition("/")
+            with lock:
+                state["delays"]["/" + path] = float(seconds)
+            return self.answer(200, b"ok", "text/plain")
+        if command.startswith("since/"):
+            with lock:
+                entries = state["log"][int(command[len("since/"):]):]
+            lines = []
+            for e in entries:
+                fields = [e["kind"], e["method"], e["host"], e["path"], str(e["status"]), e["agent"],
+                          e["content_type"], e["raw"]] + [f"{k}={v}" for k, v in e["params"]]
+                lines.append("\t".join(f.replace("\t", " ").replace("\n", " ") for f in fields))
+            text = "".join(line + "\n" for line in lines)
+            return self.answer(200, text.encode("cp932", errors="replace"), "text/plain; charset=Shift_JIS")
         if command == "log":
             with lock:
                 text = "".join(json.dumps(e, ensure_ascii=False) + "\n" for e in state["log"])
@@ -143,6 +167,9 @@ class Handler(BaseHTTPRequestHandler):
             self.record("search", status, raw, params)
             return self.answer(status, reply)
         if host == "pages.test":
+            with lock:
+                delay = state["delays"].pop(self.path, 0)
+            time.sleep(delay)
             status, reply = site_page(self.path)
         elif host == "www.vorna.example":
             status, reply = maker_page(self.path)
