@@ -44,7 +44,7 @@ PageBody ReadBody(HINTERNET request, DWORD* total, const FetchSeam& seam) {
         buffer.release();
         buffer.reset(grown);
     }
-    PageBody body(static_cast<char*>(std::malloc(size_t(size) + 2)));
+    PageBody body(static_cast<char*>(grow(nullptr, size_t(size) + 2)));
     if (!body) return nullptr;
     std::memcpy(body.get(), buffer.get(), size);
     body.get()[size] = '\0';

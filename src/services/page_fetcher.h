@@ -36,7 +36,7 @@ struct FetchSeam {
     // time-outs (root, then connection, then request).
     void (*onHandleOpened)(HINTERNET handle, void* context) = nullptr;
     void* context = nullptr;
-    // Grows the body's working buffer in place of realloc; returning null means out of memory.
+    // Allocates and grows the body's blocks in place of realloc; null means out of memory.
     void* (*reallocate)(void* block, size_t size) = nullptr;
 };
 

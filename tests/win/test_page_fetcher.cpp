@@ -281,19 +281,22 @@ TEST_F(PageFetcher, AnAnswerThatIsNotHttpNeverCrashesNorInventsContent) {
     EXPECT_TRUE(recorder.AllClosed());
 }
 
-// Fails every allocation from the nth on.
+// Fails every allocation from the nth on, and any allocation of exactly failSize bytes.
 std::atomic<int> allocationsLeft;
+std::atomic<size_t> failSize;
 void* FailingRealloc(void* block, size_t size) {
-    if (allocationsLeft.fetch_sub(1) <= 0) return nullptr;
+    if (allocationsLeft.fetch_sub(1) <= 0 || size == failSize) return nullptr;
     return std::realloc(block, size);
 }
 
 TEST_F(PageFetcher, RunningOutOfMemoryForTheBodyIsAFailedFetchWithEveryHandleClosed) {
-    for (int allowed : {0, 1, 5}) {
+    // No first buffer, a failed resize early or later, and no block for the finished body.
+    for (int allowed : {0, 1, 5, 1000000}) {
         Recorder recorder;
         FetchSeam seam = recorder.Seam();
         seam.reallocate = FailingRealloc;
         allocationsLeft = allowed;
+        failSize = 200000 + 2;
         Fetched f = Fetch("fixture.test", "/big/200000", seam);
         EXPECT_FALSE(f.threw) << allowed;
         EXPECT_FALSE(f.hasBody) << allowed;
@@ -301,6 +304,13 @@ TEST_F(PageFetcher, RunningOutOfMemoryForTheBodyIsAFailedFetchWithEveryHandleClo
         EXPECT_EQ(recorder.handles.size(), 3u) << allowed;
         EXPECT_TRUE(recorder.AllClosed()) << allowed;
     }
+    FetchSeam seam;  // the same allocator, not failing, gives the whole body
+    seam.reallocate = FailingRealloc;
+    allocationsLeft = 1000000;
+    failSize = 0;
+    Fetched f = Fetch("fixture.test", "/big/200000", seam);
+    ASSERT_TRUE(f.hasBody);
+    EXPECT_TRUE(f.body == BigBody(200000));
 }
 
 }  // namespace
