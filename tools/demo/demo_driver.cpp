@@ -596,10 +596,16 @@ bool Attach(BandHost& host, Band& band) {
     return true;
 }
 
-std::unique_ptr<BandHost> OpenHost(HostMode mode, int width, int height) {
+// A browser window near the top left; the taskbar along the bottom of the screen.
+std::unique_ptr<BandHost> OpenHost(HostMode mode) {
     std::unique_ptr<BandHost> host(new BandHost(mode));
     g_host = host.get();
-    MoveWindow(host->hostWindow(), 20, 20, width, height, TRUE);
+    if (mode == HostMode::Browser) {
+        MoveWindow(host->hostWindow(), 20, 20, 720, 330, TRUE);
+    } else {
+        int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+        MoveWindow(host->hostWindow(), 0, height - 80, width, 80, TRUE);
+    }
     return host;
 }
 
@@ -644,7 +650,7 @@ void BrowserSession() {
     // The third page answers slowly this once, so that the first pass can be caught midway.
     Control("delay/4/notice.html");
     SiteNews();
-    std::unique_ptr<BandHost> host = OpenHost(HostMode::Browser, 720, 330);
+    std::unique_ptr<BandHost> host = OpenHost(HostMode::Browser);
     HRESULT hr = host->CreateBand();
     if (!Check(SUCCEEDED(hr), "the browser host created the band through COM (CLSID_Pelorband, Pelorin.Pelorin)")) {
         Say("  CreateBand: 0x%08lX; is pelorin.beta.dll registered?", static_cast<unsigned long>(hr));
@@ -773,7 +779,7 @@ void BrowserSession() {
 void TaskbarSession() {
     Say("");
     Say("== 8. The band in the taskbar (no browser)");
-    std::unique_ptr<BandHost> host = OpenHost(HostMode::Taskbar, 720, 90);
+    std::unique_ptr<BandHost> host = OpenHost(HostMode::Taskbar);
     g_boxBackdrop = WindowArea(host->hostWindow());
     HRESULT hr = host->CreateBand();
     if (!Check(SUCCEEDED(hr), "the taskbar host created the band, offering no browser")) return;
@@ -830,7 +836,7 @@ void Stay() {
     Say("");
     Say("The band stays open in a browser window: click its buttons, type into its box and press");
     Say("Enter; close the window to end the demo.");
-    std::unique_ptr<BandHost> host = OpenHost(HostMode::Browser, 720, 330);
+    std::unique_ptr<BandHost> host = OpenHost(HostMode::Browser);
     if (FAILED(host->CreateBand())) return;
     AddView(host->hostWindow());
     SetWindowTextA(g_view, "Pelorin: ボタンをクリックするとページがここに表示されます。");
