@@ -75,7 +75,8 @@ HRESULT BandObject::Inner::QueryInterface(REFIID riid, void** ppv) {
         case Face::PersistStream: *ppv = static_cast<IPersistStream*>(self); break;
         case Face::ObjectWithSite: *ppv = static_cast<IObjectWithSite*>(self); break;
         }
-        AddRef();
+        // Through the face: an aggregated band's faces count on the outer object.
+        static_cast<IUnknown*>(*ppv)->AddRef();
         return S_OK;
     }
     return E_NOINTERFACE;
