@@ -246,4 +246,78 @@ TEST_F(CopyWithoutTypeLibrary, FindsTheLibraryBesideItAndNamesThatFolder) {
     EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, lib + "\\HELPDIR", nullptr), dir_ + "\\");
 }
 
+std::string ResourceBytes(HMODULE module, const char* type, int id) {
+    HRSRC resource = FindResourceExA(module, type, MAKEINTRESOURCEA(id), MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT));
+    if (!resource) return std::string();
+    return std::string(static_cast<const char*>(LockResource(LoadResource(module, resource))),
+                       SizeofResource(module, resource));
+}
+
+TEST(ModuleResources, FourScriptsAndTheTypeLibraryInJapanese) {
+    HMODULE dll = LoadLibraryExA(DllPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(dll, nullptr);
+    const char* const rows[][3] = {
+        {"Pelorin.Watch", "'Pelorin Watch'", "{BC3E6E08-329F-415D-A316-8B326C94E4A8}"},
+        {"Pelorin.News", "'Pelorin News'", "{CC197F69-C4ED-44FD-999B-8901BCF76A42}"},
+        {"Pelorin.Search", "'Pelorin Search'", "{42785314-1904-43E5-8F23-CB470FBD6661}"},
+        {"Pelorin.Pelorin", "'Pelorin'", "{408EA957-CF17-4D81-93AB-FDDA7ACDA90F}"},
+    };
+    for (int i = 0; i < 4; ++i) {
+        std::string script = ResourceBytes(dll, "REGISTRY", 101 + i);
+        ASSERT_FALSE(script.empty()) << 101 + i;
+        for (const char* text : rows[i]) EXPECT_NE(script.find(text), std::string::npos) << 101 + i << " " << text;
+        EXPECT_NE(script.find("val " + std::string(rows[i][2]) + " = s ''"), std::string::npos);
+    }
+    // The help text is stored in code page 932 in the compiled library itself.
+    std::string tlb = ResourceBytes(dll, "TYPELIB", 1);
+    ASSERT_EQ(tlb.compare(0, 4, "MSFT"), 0);
+    EXPECT_NE(tlb.find("Rodivire 1.0 \xC0\xB2\xCC\xDF \xD7\xB2\xCC\xDE\xD7\xD8"), std::string::npos);
+    FreeLibrary(dll);
+}
+
+TEST(ModuleResources, TypeLibraryNamesTheFourBands) {
+    std::wstring path(DllPath().begin(), DllPath().end());
+    ITypeLib* typeLib = nullptr;
+    ASSERT_EQ(LoadTypeLib(path.c_str(), &typeLib), S_OK);
+    TLIBATTR* attributes = nullptr;
+    ASSERT_EQ(typeLib->GetLibAttr(&attributes), S_OK);
+    const GUID libId = {0xC84D3A09, 0x7225, 0x463E, {0xB5, 0x9C, 0xAE, 0x21, 0x5D, 0x34, 0xBF, 0x56}};
+    EXPECT_EQ(attributes->guid, libId);
+    EXPECT_EQ(attributes->wMajorVerNum, 1);
+    EXPECT_EQ(attributes->wMinorVerNum, 0);
+    EXPECT_EQ(attributes->lcid, 0x409u);
+    EXPECT_EQ(attributes->syskind, SYS_WIN32);
+    typeLib->ReleaseTLibAttr(attributes);
+
+    BSTR name = nullptr, help = nullptr;
+    ASSERT_EQ(typeLib->GetDocumentation(-1, &name, &help, nullptr, nullptr), S_OK);
+    EXPECT_STREQ(name, L"PelorinLib");
+    char helpBytes[64] = "";
+    WideCharToMultiByte(932, 0, help, -1, helpBytes, sizeof helpBytes, nullptr, nullptr);
+    EXPECT_STREQ(helpBytes, "Rodivire 1.0 \xC0\xB2\xCC\xDF \xD7\xB2\xCC\xDE\xD7\xD8");
+    SysFreeString(name);
+    SysFreeString(help);
+
+    ASSERT_EQ(typeLib->GetTypeInfoCount(), 4u);
+    const wchar_t* const names[] = {L"CmdBand", L"NewsBand", L"QueryBand", L"Pelorband"};
+    const CLSID ids[] = {
+        {0xBC3E6E08, 0x329F, 0x415D, {0xA3, 0x16, 0x8B, 0x32, 0x6C, 0x94, 0xE4, 0xA8}},
+        {0xCC197F69, 0xC4ED, 0x44FD, {0x99, 0x9B, 0x89, 0x01, 0xBC, 0xF7, 0x6A, 0x42}},
+        {0x42785314, 0x1904, 0x43E5, {0x8F, 0x23, 0xCB, 0x47, 0x0F, 0xBD, 0x66, 0x61}},
+        {0x408EA957, 0xCF17, 0x4D81, {0x93, 0xAB, 0xFD, 0xDA, 0x7A, 0xCD, 0xA9, 0x0F}},
+    };
+    for (UINT i = 0; i < 4; ++i) {
+        TYPEKIND kind = TKIND_MAX;
+        EXPECT_EQ(typeLib->GetTypeInfoType(i, &kind), S_OK);
+        EXPECT_EQ(kind, TKIND_COCLASS);
+        ASSERT_EQ(typeLib->GetDocumentation(static_cast<INT>(i), &name, nullptr, nullptr, nullptr), S_OK);
+        EXPECT_STREQ(name, names[i]);
+        SysFreeString(name);
+        ITypeInfo* info = nullptr;
+        ASSERT_EQ(typeLib->GetTypeInfoOfGuid(ids[i], &info), S_OK) << i;
+        info->Release();
+    }
+    typeLib->Release();
+}
+
 }  // namespace
