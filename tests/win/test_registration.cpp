@@ -276,7 +276,8 @@ TEST(ModuleResources, FourScriptsAndTheTypeLibraryInJapanese) {
 }
 
 TEST(ModuleResources, TypeLibraryNamesTheFourBands) {
-    std::wstring path(DllPath().begin(), DllPath().end());
+    std::string dll = DllPath();
+    std::wstring path(dll.begin(), dll.end());
     ITypeLib* typeLib = nullptr;
     ASSERT_EQ(LoadTypeLib(path.c_str(), &typeLib), S_OK);
     TLIBATTR* attributes = nullptr;
