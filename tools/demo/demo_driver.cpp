@@ -447,6 +447,17 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
 // ---------------------------------------------------------------------------------------
 // The user's actions.
 
+// Rests the mouse pointer on a button, so that its tooltip shows.
+void Hover(const Band& band, int position) {
+    RECT r = {};
+    SendMessageA(band.toolbar, TB_GETITEMRECT, position, reinterpret_cast<LPARAM>(&r));
+    POINT at = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    POINT screen = at;
+    ClientToScreen(band.toolbar, &screen);
+    SetCursorPos(screen.x, screen.y);
+    PostMessageA(band.toolbar, WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y));
+}
+
 void Click(const Band& band, int position) {
     RECT r = {};
     SendMessageA(band.toolbar, TB_GETITEMRECT, position, reinterpret_cast<LPARAM>(&r));
@@ -695,7 +706,18 @@ void BrowserSession() {
     int pelorinFetches = 0;
     for (const SiteEntry& e : SiteNews()) pelorinFetches += e.agent == "Pelorin";
     Say("  the site served %d page requests from agent \"Pelorin\"", pelorinFetches);
-    Shot("band-first-pass", WindowArea(host->hostWindow()), "after the first pass");
+    Hover(band, band.Find(kNews));
+    bool tip = PumpUntil(
+        [&] {
+            HWND tips = reinterpret_cast<HWND>(SendMessageA(band.toolbar, TB_GETTOOLTIPS, 0, 0));
+            return tips && IsWindowVisible(tips);
+        },
+        5000);
+    Pump(300);
+    Say("  the pointer rests on the first button: %s", tip ? "its tooltip shows its title" : "no tooltip showed");
+    Shot("band-first-pass", WindowArea(host->hostWindow()), "after the first pass, a tooltip naming the first page");
+    SendMessageA(band.toolbar, WM_MOUSELEAVE, 0, 0);
+    SetCursorPos(0, 0);
 
     Say("");
     Say("== 3. Opening ニュース from its button");
