@@ -6,7 +6,6 @@
 #include <commctrl.h>
 
 #include "band_host.h"
-#include "support/shell_open.h"
 #include "support/test_env.h"
 #include "support/watch_probe.h"
 
@@ -112,18 +111,6 @@ TEST_F(WatchPane, OpeningRecordsTheDigestShowsSeenAndNavigates) {
     SendMessageA(pane_, WM_COMMAND, 2, 0);
     ASSERT_EQ(host_->browser().navigations.size(), 2u);
     EXPECT_EQ(host_->browser().navigations[1].url, kBuiltIn);
-}
-
-TEST_F(WatchPane, WithoutABrowserTheShellOpensThePage) {
-    ShellOpenRecorder shell;
-    Configure("item1=Page A,0,http://pages.test/page/a\r\n");
-    SetPage("a", kFirst);
-    Open(HostMode::Taskbar);
-    ASSERT_TRUE(WaitForImage(0, Changed));
-    SendMessageA(pane_, WM_COMMAND, 1, 0);
-    EXPECT_EQ(ButtonImageAt(toolbar_, 0), Seen);
-    ASSERT_TRUE(shell.WaitFor(1, 10000));
-    EXPECT_EQ(shell.Opened()[0], kPageA);
 }
 
 TEST_F(WatchPane, OpeningBeforeAnyDigestStoresEmptyAndTheNextPassShowsChanged) {
