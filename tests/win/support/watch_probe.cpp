@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <cstring>
+
 #include "support/test_env.h"
 
 HWND FindWatchPane(HWND bandWindow) { return FindWindowExA(bandWindow, nullptr, "Pelorin-Watch", nullptr); }
@@ -72,7 +74,8 @@ bool StoredSeenValue(const std::string& pageAddress, std::string* value) {
                                    reinterpret_cast<BYTE*>(data), &size);
     RegCloseKey(key);
     if (result != ERROR_SUCCESS) return false;
-    if (value) value->assign(data, size);
+    // The platform adds the terminator a REG_SZ written without one lacks; it is not data.
+    if (value) value->assign(data, strnlen(data, size));
     return true;
 }
 
