@@ -9,3 +9,8 @@
 #define IDR_REGISTRY_NEWS 102
 #define IDR_REGISTRY_SEARCH 103
 #define IDR_REGISTRY_PELORIN 104
+
+// Button images of the watch pane.
+#define IDB_SEEN 212
+#define IDB_CHANGED 213
+#define IDB_PENDING_CHECKING 217
