@@ -854,10 +854,81 @@ void TaskbarSession() {
     g_host = nullptr;
 }
 
+std::string RegistryText(HKEY root, const char* path, const char* name) {
+    char data[MAX_PATH * 2] = "";
+    DWORD size = sizeof data - 1;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return std::string();
+    LONG result = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS ? std::string(data) : std::string();
+}
+
+std::string g_dll;
+
+// Runs regsvr32 on the DLL, as a user does at a command prompt; its exit code.
+DWORD Regsvr32(const std::string& options) {
+    std::string command = "regsvr32.exe " + options + " \"" + g_dll + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    DWORD exitCode = 1;
+    if (!g_dll.empty() && CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                         &startup, &process)) {
+        WaitForSingleObject(process.hProcess, 30000);
+        GetExitCodeProcess(process.hProcess, &exitCode);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    return exitCode;
+}
+
+// Removal, as the user guide tells it: regsvr32 /u takes the registration away, and the
+// record of seen pages stays.
+void RemovalSession() {
+    Say("");
+    Say("== 9. Removing the band with regsvr32 /u");
+    const char kClass[] = "CLSID\\{408EA957-CF17-4D81-93AB-FDDA7ACDA90F}";
+    std::string dll = RegistryText(HKEY_CLASSES_ROOT, (std::string(kClass) + "\\InprocServer32").c_str(), nullptr);
+    Say("  registered server: %s", dll.c_str());
+    g_dll = dll;
+    DWORD exitCode = Regsvr32("/u /s");
+    Check(exitCode == 0, "regsvr32 /u succeeded");
+    HKEY key = nullptr;
+    bool gone = RegOpenKeyExA(HKEY_CLASSES_ROOT, kClass, 0, KEY_READ, &key) != ERROR_SUCCESS;
+    if (!gone) RegCloseKey(key);
+    bool toolbarGone = true;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar", 0, KEY_READ, &key) ==
+        ERROR_SUCCESS) {
+        toolbarGone = RegQueryValueExA(key, "{408EA957-CF17-4D81-93AB-FDDA7ACDA90F}", nullptr, nullptr, nullptr,
+                                       nullptr) != ERROR_SUCCESS;
+        RegCloseKey(key);
+    }
+    Check(gone && toolbarGone, "the class and the browser's toolbar entry are gone");
+    Say("  the record of seen pages stays, HKCU\\Software\\Vorna\\Pelorin:");
+    int values = 0;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Vorna\\Pelorin", 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        for (DWORD i = 0;; ++i) {
+            char name[300] = "";
+            char data[300] = "";
+            DWORD nameSize = sizeof name, dataSize = sizeof data - 1;
+            if (RegEnumValueA(key, i, name, &nameSize, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &dataSize) !=
+                ERROR_SUCCESS)
+                break;
+            data[dataSize] = '\0';
+            Say("    %s = %s", name, data);
+            ++values;
+        }
+        RegCloseKey(key);
+    }
+    Check(values > 0, "the seen pages' values are still there");
+}
+
 void Stay() {
     Say("");
     Say("The band stays open in a browser window: click its buttons, type into its box and press");
     Say("Enter; close the window to end the demo.");
+    Regsvr32("/s");  // registered again, for you
     std::unique_ptr<BandHost> host = OpenHost(HostMode::Browser);
     if (FAILED(host->CreateBand())) return;
     AddView(host->hostWindow());
@@ -907,6 +978,7 @@ int main(int argc, char** argv) {
 
     BrowserSession();
     TaskbarSession();
+    RemovalSession();
 
     SetEvent(g_boxStop);
     WaitForSingleObject(boxes, 5000);
