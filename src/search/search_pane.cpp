@@ -78,6 +78,12 @@ bool OnCreate(SearchPaneState* state) {
 }
 
 void OnDestroy(SearchPaneState* state) {
+    // A window destroyed with the focus is sent no WM_KILLFOCUS, so the edit box would never
+    // say it lost it: tell the site here, or the host would go on thinking the band holds
+    // the keyboard.
+    if (state->inputSite && state->hwndEdit && GetFocus() == state->hwndEdit) {
+        state->inputSite->OnFocusChangeIS(state->band, FALSE);
+    }
     // The edit box is destroyed after this record: give it back its own procedure now, so
     // that its last messages (WM_DESTROY, WM_NCDESTROY, which free its text) reach the
     // control itself and nothing is left that points at freed memory.
