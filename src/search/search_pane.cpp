@@ -169,6 +169,10 @@ LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
         OnDestroy(state);
         return 0;
+    case WM_NCDESTROY:
+        // Still attached only when creation failed after WM_NCCREATE without a WM_DESTROY.
+        OnDestroy(state);
+        break;
     case WM_SIZE:
         OnSize(state, client, lParam);
         return 0;

@@ -578,3 +578,42 @@ TEST_F(SearchPane, ManyCreateAndCloseCyclesLeakNothing) {
     EXPECT_EQ(site_.RefCount(), 1);
     EXPECT_EQ(band_.refs, 1u);
 }
+
+namespace {
+LRESULT CALLBACK RefuseEditBoxes(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) {
+        auto* create = reinterpret_cast<CBT_CREATEWNDA*>(lParam);
+        const char* name = create->lpcs->lpszClass;
+        if (!IS_INTRESOURCE(name) && _stricmp(name, "Edit") == 0) return 1;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+}  // namespace
+
+TEST_F(SearchPane, WithoutItsEditBoxThePaneIsNotCreatedAndGivesEverythingBack) {
+    HHOOK hook = SetWindowsHookExA(WH_CBT, RefuseEditBoxes, nullptr, GetCurrentThreadId());
+    ASSERT_TRUE(hook);
+    BandCreateParams params = {&band_, parent_, &browser_, &site_};
+    HWND pane = CreateSearchPane(parent_, &params);
+    UnhookWindowsHookEx(hook);
+    EXPECT_EQ(pane, nullptr);
+    EXPECT_EQ(FindWindowExA(parent_, nullptr, nullptr, nullptr), nullptr);
+    EXPECT_EQ(browser_.RefCount(), 1);
+    EXPECT_EQ(site_.RefCount(), 1);
+}
+
+TEST_F(SearchPane, CreationRecordWithNothingInItGivesAWorkingPane) {
+    config_.Write("[search]\r\nurl1=http://search.test/\r\nform1=q=\r\n");
+    BandCreateParams params = {nullptr, parent_, nullptr, nullptr};
+    pane_ = CreateSearchPane(parent_, &params);
+    ASSERT_TRUE(pane_);
+    edit_ = FindWindowExA(pane_, nullptr, "Edit", nullptr);
+    ShowWindow(pane_, SW_SHOWNA);
+    MoveWindow(pane_, 0, 0, 240, 24, TRUE);
+    ShellOpenRecorder shell;
+    SetFocus(edit_);
+    SetWindowTextA(edit_, "a");
+    KeyDown(edit_, VK_RETURN);
+    ASSERT_TRUE(shell.WaitFor(1, 10000));
+    EXPECT_EQ(shell.Opened(), (Strings{"http://search.test/?q=%61"}));
+}
