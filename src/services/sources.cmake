@@ -1,1 +1,3 @@
-pelorin_sources(PURE config_list.cpp WIN config_list_win.cpp)
+pelorin_sources(PURE config_list.cpp markup.cpp
+                WIN config_list_win.cpp page_fetcher.cpp content_digest.cpp digest_page.cpp
+                    seen_store.cpp)

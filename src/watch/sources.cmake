@@ -1,1 +1,1 @@
-pelorin_sources(WIN watch_pane.cpp)
+pelorin_sources(WIN watch_item.cpp watch_pane.cpp watch_worker.cpp)

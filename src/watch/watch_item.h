@@ -59,6 +59,11 @@ inline std::string PageAddress(const WatchItem& item) { return "http://" + item.
 // splitter rejects is also shown in a message box).
 std::optional<WatchItem> ParseWatchItemLine(const std::string& line);
 
+// The maker's toolbar information page, watched after the configured pages.
+extern const char kBuiltInItemLine[];
+
 // The configured item lines of section "watch" of pelorin.ini in key order, then the
 // built-in line, last.
 std::vector<WatchItem> LoadWatchItems();
+// The same from the configuration file at configPath.
+std::vector<WatchItem> LoadWatchItems(const std::string& configPath);

@@ -1,4 +1,265 @@
 #include "watch/watch_pane.h"
 
-// The pane is not built yet; the container treats a null pane as an empty slot.
-HWND CreateWatchPane(HWND, const BandCreateParams*) { return nullptr; }
+#include <commctrl.h>
+#include <process.h>
+#include <shellapi.h>
+
+#include <algorithm>
+
+#include "band/band_create_params.h"
+#include "common/ansi.h"
+#include "module/module.h"
+#include "resources/resource.h"
+#include "services/seen_store.h"
+#include "watch/watch_worker.h"
+
+namespace {
+
+const char kClassName[] = "Pelorin-Watch";
+const UINT_PTR kPollTimer = 0;
+const UINT kToolbarId = 99;
+const int kImageWidth = 27;
+const int kImageHeight = 16;
+const DWORD kToolbarStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN |
+                            TBSTYLE_TRANSPARENT | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NODIVIDER |
+                            CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_TOP;  // 0x5600894D
+
+WatchPaneState* StateOf(HWND hwnd) {
+    return reinterpret_cast<WatchPaneState*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+}
+
+TBBUTTONINFOA ImageInfo(int image) {
+    TBBUTTONINFOA info = {};
+    info.cbSize = sizeof info;
+    info.dwMask = TBIF_BYINDEX | TBIF_IMAGE;
+    info.iImage = image;
+    return info;
+}
+
+HWND CreateWatchToolbar(HWND parent, std::vector<WatchItem>& items,
+                        const std::vector<HBITMAP>& bitmaps) {
+    std::vector<TBBUTTON> buttons(items.size());
+    for (size_t p = 0; p < items.size(); ++p) {
+        TBBUTTON& button = buttons[p];
+        button = TBBUTTON();
+        button.iBitmap = Pending;
+        button.idCommand = static_cast<int>(p + 1);
+        button.fsState = TBSTATE_ENABLED;
+        button.fsStyle = TBSTYLE_BUTTON;
+        ItemLock lock(items[p]);
+        items[p].buttonIndex = static_cast<int>(p);
+    }
+    HWND toolbar = CreateToolbarEx(parent, kToolbarStyle, kToolbarId, 2, ModuleInstance(),
+                                   IDB_PENDING_CHECKING, buttons.empty() ? nullptr : buttons.data(),
+                                   static_cast<int>(buttons.size()), kImageWidth, kImageHeight,
+                                   kImageWidth, kImageHeight, sizeof(TBBUTTON));
+    if (!toolbar) return nullptr;
+    SendMessageA(toolbar, TB_AUTOSIZE, 0, 0);
+    // Images 0 and 1 come from the strip above; these two become Changed and Seen.
+    for (HBITMAP bitmap : bitmaps) {
+        TBADDBITMAP add = {nullptr, reinterpret_cast<UINT_PTR>(bitmap)};
+        SendMessageA(toolbar, TB_ADDBITMAP, 1, reinterpret_cast<LPARAM>(&add));
+    }
+    return toolbar;
+}
+
+void StartWorker(WatchPaneState* state) {
+    state->AddRef();  // the worker's own reference
+    uintptr_t thread = _beginthreadex(nullptr, 0, WorkerMain, state, 0, nullptr);
+    if (!thread) {
+        // No worker: the pane still shows its buttons and opens pages; nothing is polled.
+        state->Release();
+        return;
+    }
+    // The worker publishes itself before anything else; a worker that died before that
+    // (it cannot, short of the process failing) must not hold the pane here forever.
+    while (!state->workerThread &&
+           WaitForSingleObject(reinterpret_cast<HANDLE>(thread), 10) == WAIT_TIMEOUT) {
+    }
+    CloseHandle(reinterpret_cast<HANDLE>(thread));
+}
+
+void StartPolling(HWND hwnd, WatchPaneState* state) {
+    state->items = LoadWatchItems();
+    for (int id : {IDB_CHANGED, IDB_SEEN}) {
+        state->bitmaps.push_back(static_cast<HBITMAP>(
+            LoadImageA(ModuleInstance(), MAKEINTRESOURCEA(id), IMAGE_BITMAP, kImageWidth,
+                       kImageHeight, LR_LOADMAP3DCOLORS | LR_VGACOLOR)));
+    }
+    state->rebar = nullptr;
+    state->toolbar = CreateWatchToolbar(hwnd, state->items, state->bitmaps);
+    state->stopRequested = 0;
+    state->wakeEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!state->wakeEvent) return;
+    StartWorker(state);
+
+    // A missing, zero, negative or non-numeric interval means one pass only; a huge one is
+    // held to the longest period a timer takes.
+    int seconds = static_cast<int>(GetPrivateProfileIntA("watch", "interval", 0, ConfigPath().c_str()));
+    if (seconds > 0) {
+        UINT period = static_cast<UINT>(std::min<unsigned>(seconds, USER_TIMER_MAXIMUM / 1000)) * 1000;
+        SetTimer(hwnd, kPollTimer, period, nullptr);
+    }
+    SetEvent(state->wakeEvent);  // the first pass starts at once
+}
+
+void StopPolling(HWND hwnd, WatchPaneState* state) {
+    KillTimer(hwnd, kPollTimer);
+    InterlockedExchange(&state->stopRequested, 1);
+    if (state->wakeEvent) SetEvent(state->wakeEvent);
+    // About 100 ms of grace. A worker still inside a fetch then is left to finish it alone:
+    // it holds its own reference to this state and sends nothing more to the toolbar, so
+    // the pane never waits longer and never kills a thread that may hold WinINet's or the
+    // heap's locks.
+    for (int i = 0; i < 10 && state->workerThread; ++i) Sleep(10);
+    state->toolbar = nullptr;
+    for (HBITMAP bitmap : state->bitmaps) DeleteObject(bitmap);  // the toolbar has copies
+    state->bitmaps.clear();
+}
+
+void OpenWatchItem(WatchPaneState* state, WPARAM wParam) {
+    LRESULT count = state->toolbar ? SendMessageA(state->toolbar, TB_BUTTONCOUNT, 0, 0) : 0;
+    count = std::min<LRESULT>(count, static_cast<LRESULT>(state->items.size()));
+    if (wParam < 1 || wParam > static_cast<WPARAM>(count)) {
+        MessageBoxA(nullptr, "よく分からない WM_COMMAND メッセージが来ました.", "Pelorin", MB_OK);
+        return;
+    }
+    WatchItem& item = state->items[wParam - 1];
+    std::string address;
+    {
+        // Held while the seen digest is written and the image set, so that the worker cannot
+        // replace the digest in between.
+        ItemLock lock(item);
+        address = PageAddress(item);
+        WriteSeenDigest(address, item.digest);
+        SetButtonImage(state->toolbar, item.buttonIndex, Seen);
+    }
+    if (state->browser) {
+        BSTR url = AnsiToBstr(address);
+        state->browser->Navigate(url, nullptr, nullptr, nullptr, nullptr);
+        SysFreeString(url);
+    } else {
+        ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    }
+}
+
+void ShowTooltip(WatchPaneState* state, NMHDR* header) {
+    UINT_PTR id = header->idFrom;
+    bool known = id >= 1 && id <= state->items.size();
+    if (header->code == TTN_GETDISPINFOA) {
+        auto* info = reinterpret_cast<NMTTDISPINFOA*>(header);
+        info->hinst = ModuleInstance();
+        // title never changes while the item lives, so the text need not be copied.
+        if (known) info->lpszText = const_cast<char*>(state->items[id - 1].title.c_str());
+    } else if (header->code == TTN_GETDISPINFOW) {
+        // Some toolbars ask in UTF-16 whatever the parent speaks.
+        auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
+        info->hinst = ModuleInstance();
+        if (known) {
+            std::wstring title = AnsiToWide(state->items[id - 1].title);
+            lstrcpynW(info->szText, title.c_str(), ARRAYSIZE(info->szText));
+            info->lpszText = info->szText;
+        }
+    }
+}
+
+LRESULT CALLBACK WatchPaneProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+        auto* params = static_cast<const BandCreateParams*>(create->lpCreateParams);
+        auto* state = new (std::nothrow) WatchPaneState();
+        if (!state) return FALSE;
+        if (params) {
+            state->band = params->band;
+            state->hwndParent = params->hwndParent;
+            state->browser = params->browser;
+            state->inputSite = params->inputSite;
+            if (state->browser) state->browser->AddRef();
+            if (state->inputSite) state->inputSite->AddRef();
+        }
+        state->window = hwnd;
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+
+    WatchPaneState* state = StateOf(hwnd);
+    if (!state) return DefWindowProcA(hwnd, message, wParam, lParam);
+
+    switch (message) {
+    case WM_CREATE:
+        StartPolling(hwnd, state);
+        return 0;
+    case WM_SIZE:
+        if (state->toolbar) MoveWindow(state->toolbar, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+        return 0;
+    case WM_GETMINMAXINFO: {
+        SIZE size = {0, 0};  // no toolbar: the pane takes no room
+        if (state->toolbar) SendMessageA(state->toolbar, TB_GETMAXSIZE, 0, reinterpret_cast<LPARAM>(&size));
+        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+        info->ptMaxSize = {size.cx, size.cy};
+        info->ptMaxPosition = {0, 0};
+        info->ptMinTrackSize = {size.cx, size.cy};
+        info->ptMaxTrackSize = {size.cx, size.cy};
+        return 0;
+    }
+    case WM_NOTIFY:
+        ShowTooltip(state, reinterpret_cast<NMHDR*>(lParam));
+        return 0;
+    case WM_COMMAND:
+        OpenWatchItem(state, wParam);
+        return 0;
+    case WM_TIMER:
+        if (state->wakeEvent) SetEvent(state->wakeEvent);
+        break;
+    case WM_DESTROY:
+        StopPolling(hwnd, state);
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        if (state->browser) state->browser->Release();
+        if (state->inputSite) state->inputSite->Release();
+        state->browser = nullptr;
+        state->inputSite = nullptr;
+        state->Release();  // a worker still in a fetch holds the rest alive
+        break;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+}  // namespace
+
+WatchPaneState::~WatchPaneState() {
+    if (wakeEvent) CloseHandle(wakeEvent);
+}
+
+ButtonImage GetButtonImage(HWND toolbar, int position) {
+    TBBUTTONINFOA info = ImageInfo(0);
+    SendMessageA(toolbar, TB_GETBUTTONINFOA, position, reinterpret_cast<LPARAM>(&info));
+    return static_cast<ButtonImage>(info.iImage);
+}
+
+LRESULT SetButtonImage(HWND toolbar, int position, ButtonImage image) {
+    if (!toolbar) return 0;
+    TBBUTTONINFOA info = ImageInfo(image);
+    LRESULT answer = 0;
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        answer = SendMessageA(toolbar, TB_SETBUTTONINFOA, position, reinterpret_cast<LPARAM>(&info));
+        if (answer == 0 || GetButtonImage(toolbar, position) == image) break;
+        Sleep(300);
+    }
+    InvalidateRect(toolbar, nullptr, TRUE);
+    UpdateWindow(toolbar);
+    return answer;
+}
+
+HWND CreateWatchPane(HWND parent, const BandCreateParams* params) {
+    WNDCLASSA wc = {};
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = WatchPaneProc;
+    wc.hInstance = ModuleInstance();
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
+    wc.lpszClassName = kClassName;
+    RegisterClassA(&wc);  // a second pane finds the class registered already
+    return CreateWindowExA(0, kClassName, "Pelorin Watch",
+                           WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 1, 1, parent, nullptr,
+                           ModuleInstance(), const_cast<BandCreateParams*>(params));
+}

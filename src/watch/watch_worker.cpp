@@ -1,0 +1,86 @@
+#include "watch/watch_worker.h"
+
+#include "module/module.h"
+#include "services/digest_page.h"
+#include "services/seen_store.h"
+#include "watch/watch_pane.h"
+
+namespace {
+bool StopRequested(WatchPaneState& state) {
+    return InterlockedCompareExchange(&state.stopRequested, 0, 0) != 0;
+}
+}  // namespace
+
+bool CheckItem(WatchItem& item) {
+    std::string host, path;
+    {
+        ItemLock lock(item);
+        host = item.host;
+        path = item.path;
+    }
+    // No lock is held across the fetch: it may take as long as the time-outs allow.
+    std::string digest = DigestPage(host, item.ignore_markup, path);
+    if (digest.empty()) return false;  // a failed fetch changes nothing
+
+    std::string address;
+    {
+        ItemLock lock(item);
+        item.digest = digest;
+        address = PageAddress(item);
+    }
+    // Changed means "differs from what the user saw last", not from the previous pass.
+    return digest != ReadSeenDigest(address, std::string());
+}
+
+bool CheckAndShowItem(WatchPaneState& state, WatchItem& item) {
+    SetButtonImage(state.toolbar, item.buttonIndex, Checking);
+    bool changed = CheckItem(item);
+    // A pane that went away during the fetch has no toolbar left to show the result on.
+    if (!StopRequested(state)) {
+        SetButtonImage(state.toolbar, item.buttonIndex, changed ? Changed : Seen);
+    }
+    return changed;
+}
+
+void PollAllItems(WatchPaneState& state) {
+    for (size_t p = 0; p < state.items.size() && !StopRequested(state); ++p) {
+        CheckAndShowItem(state, state.items[p]);
+    }
+}
+
+unsigned __stdcall WorkerMain(void* argument) {
+    auto* state = static_cast<WatchPaneState*>(argument);
+
+    // The pane may let go of this thread while a fetch is still in flight. Until the thread
+    // ends it keeps the library loaded (a module reference of its own, given back as the
+    // thread exits) and DllCanUnloadNow at S_FALSE (the lock count).
+    HMODULE self = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                       reinterpret_cast<LPCSTR>(&WorkerMain), &self);
+    ModuleLock();
+
+    // Publish the thread first, because the pane waits for it before it goes on.
+    HANDLE thread = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &thread, 0,
+                         FALSE, DUPLICATE_SAME_ACCESS)) {
+        thread = GetCurrentThread();  // still tells the pane that the worker runs
+    }
+    InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&state->workerThread), thread);
+
+    for (;;) {
+        if (WaitForSingleObject(state->wakeEvent, INFINITE) != WAIT_OBJECT_0) break;
+        if (StopRequested(*state)) break;
+        PollAllItems(*state);
+        // Requests that came during the pass (timer ticks) are absorbed by it. A stop that
+        // came then is absorbed too, so look at the flag again before sleeping on the event.
+        ResetEvent(state->wakeEvent);
+        if (StopRequested(*state)) break;
+    }
+
+    InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&state->workerThread), nullptr);
+    if (thread != GetCurrentThread()) CloseHandle(thread);
+    state->Release();
+    ModuleUnlock();
+    if (self) FreeLibraryAndExitThread(self, 0);
+    return 0;
+}

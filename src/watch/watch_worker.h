@@ -1,0 +1,20 @@
+// The polling worker: one thread per watch pane, woken by the pane's event.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+#include "watch/watch_item.h"
+
+struct WatchPaneState;
+
+// The thread body; the argument is the pane's state, of which the thread owns one reference.
+unsigned __stdcall WorkerMain(void* state);
+
+// One pass over the items in list order; stops early once a stop is requested.
+void PollAllItems(WatchPaneState& state);
+// Shows Checking, checks, shows Changed or Seen; whether the page changed.
+bool CheckAndShowItem(WatchPaneState& state, WatchItem& item);
+// Fetches and digests the page and compares it with the digest last seen by the user.
+bool CheckItem(WatchItem& item);
