@@ -21,6 +21,7 @@ protected:
     std::vector<SearchEngine> Load(const std::string& ini) {
         std::string path = dir_ + "\\pelorin.ini";
         WriteBytes(path, ini);
+        WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());  // no cached copy
         return LoadSearchEngines(path.c_str());
     }
     std::string dir_;

@@ -82,8 +82,13 @@ public:
         } else {
             DeleteFileA(path_.c_str());
         }
+        WritePrivateProfileStringA(nullptr, nullptr, nullptr, path_.c_str());
     }
-    void Write(const std::string& bytes) { WriteBytes(path_, bytes); }
+    void Write(const std::string& bytes) {
+        WriteBytes(path_, bytes);
+        // The profile reader keeps the file it read last; make it read this one.
+        WritePrivateProfileStringA(nullptr, nullptr, nullptr, path_.c_str());
+    }
 
 private:
     std::string path_;
