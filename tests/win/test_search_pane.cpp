@@ -98,8 +98,8 @@ private:
 
 class SearchPane : public ::testing::Test {
 protected:
-    // One host window for all the tests: under Xvfb without a window manager, Wine takes
-    // two seconds to take a top-level window off the screen.
+    // One host window for all the tests: a top-level window is the slow part of a test
+    // under Wine, and the panes need only a parent.
     static void SetUpTestSuite() {
         WNDCLASSA wc = {};
         wc.lpfnWndProc = DefWindowProcA;
