@@ -367,9 +367,12 @@ TEST_F(KeyOffers, FocusCountsAnywhereInsideTheContainer) {
     SetFocus(outside);
     ASSERT_EQ(GetFocus(), outside);
     EXPECT_EQ(input_->HasFocusIO(), S_FALSE);
-    // No search pane in this band: activation focuses nothing rather than a stale window.
+    // Activation focuses the search pane, which passes the focus on to its edit box.
     EXPECT_EQ(input_->UIActivateIO(TRUE, nullptr), S_OK);
-    EXPECT_EQ(GetFocus(), outside);
+    HWND search = FindSearchPane(host.bandWindow());
+    ASSERT_NE(search, nullptr);
+    EXPECT_EQ(GetParent(GetFocus()), search);
+    EXPECT_EQ(input_->HasFocusIO(), S_OK);
     DestroyWindow(outside);
 }
 
