@@ -668,7 +668,7 @@ void BrowserSession() {
         return;
     }
     AddView(host->hostWindow());
-    SetWindowTextA(g_view, "Pelorin: ボタンをクリックするとページがここに表示されます。");
+    SetWindowTextA(g_view, "\r\n\r\nPelorin: ボタンをクリックするとページがここに表示されます。");
     Band band;
     Check(Attach(*host, band), "the band holds the watch toolbar and the search box");
     Say("  band size from GetBandInfo: min %ld x %ld", host->bandInfo().ptMinSize.x, host->bandInfo().ptMinSize.y);
@@ -932,7 +932,7 @@ void Stay() {
     std::unique_ptr<BandHost> host = OpenHost(HostMode::Browser);
     if (FAILED(host->CreateBand())) return;
     AddView(host->hostWindow());
-    SetWindowTextA(g_view, "Pelorin: ボタンをクリックするとページがここに表示されます。");
+    SetWindowTextA(g_view, "\r\n\r\nPelorin: ボタンをクリックするとページがここに表示されます。");
     size_t browsed = 0;
     SetTimer(host->hostWindow(), 1, 300, nullptr);
     MSG msg;

@@ -86,9 +86,9 @@ def maker_page(path):
 
 
 def search_page(method, path, raw, params):
-    rows = "\n".join(f"<tr><td>{html.escape(k)}</td><td>{html.escape(v)}</td></tr>" for k, v in params)
+    rows = "\n".join(f"<p>{html.escape(k)} = 「{html.escape(v)}」</p>" for k, v in params)
     body = (f"<p>{method} {html.escape(path)}</p>\n<p>受け取ったデータ: {html.escape(raw)}</p>\n"
-            f"<table>\n{rows}\n</table>")
+            f"<p>検索語:</p>\n{rows}")
     return 200, page("検索サービス", body)
 
 
