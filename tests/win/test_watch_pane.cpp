@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include "band_host.h"
+#include "support/shell_open.h"
 #include "support/test_env.h"
 #include "support/watch_probe.h"
 
@@ -125,6 +126,18 @@ TEST_F(WatchPane, OpeningRecordsTheDigestShowsSeenAndNavigates) {
     SendMessageA(pane_, WM_COMMAND, 2, 0);
     ASSERT_EQ(host_->browser().navigations.size(), 2u);
     EXPECT_EQ(host_->browser().navigations[1].url, kBuiltIn);
+}
+
+TEST_F(WatchPane, WithoutABrowserTheShellOpensThePage) {
+    ShellOpenRecorder shell;
+    Configure("item1=Page A,0,http://pages.test/page/a\r\n");
+    SetPage("a", kFirst);
+    Open(HostMode::Taskbar);
+    ASSERT_TRUE(WaitForImage(0, Changed));
+    SendMessageA(pane_, WM_COMMAND, 1, 0);
+    EXPECT_EQ(ButtonImageAt(toolbar_, 0), Seen);
+    ASSERT_TRUE(shell.WaitFor(1, 10000));
+    EXPECT_EQ(shell.Opened()[0], kPageA);
 }
 
 TEST_F(WatchPane, OpeningBeforeAnyDigestStoresEmptyAndTheNextPassShowsChanged) {
@@ -276,10 +289,7 @@ TEST_F(WatchPane, ManyOpenCloseCyclesLeakNothing) {
     Open();
     host_.reset();
     ASSERT_TRUE(PumpUntil([] { return LoadedDllCanUnloadNow() == S_OK; }, 15000));
-    DWORD handles = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &handles);
-    DWORD gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    DWORD user = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+    ProcessFootprint before = MeasureFootprint();
 
     for (int cycle = 0; cycle < 200; ++cycle) {
         Open();
@@ -292,11 +302,16 @@ TEST_F(WatchPane, ManyOpenCloseCyclesLeakNothing) {
     ASSERT_TRUE(PumpUntil([] { return LoadedDllCanUnloadNow() == S_OK; }, 120000));
     PumpMessages(200);
 
-    DWORD handlesAfter = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
-    EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), gdi);
-    EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS), user);
-    EXPECT_LE(handlesAfter, handles + 2) << "handles before " << handles;
+    ProcessFootprint after = MeasureFootprint();
+    printf("kernel handle probe %p -> %p, process heap %lu -> %lu bytes, runtime heap %lu -> %lu bytes\n",
+           before.probe, after.probe, static_cast<unsigned long>(before.processHeapBytes),
+           static_cast<unsigned long>(after.processHeapBytes),
+           static_cast<unsigned long>(before.runtimeHeapBytes),
+           static_cast<unsigned long>(after.runtimeHeapBytes));
+    EXPECT_EQ(after.probe, before.probe);
+    // A pane left behind would keep kilobytes a cycle: its items, toolbar and image list.
+    EXPECT_LT(after.processHeapBytes, before.processHeapBytes + 200 * 16);
+    EXPECT_LT(after.runtimeHeapBytes, before.runtimeHeapBytes + 200 * 16);
 }
 
 }  // namespace

@@ -245,3 +245,36 @@ void PumpMessages(DWORD milliseconds) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
     } while (GetTickCount() - start < milliseconds);
 }
+
+static SIZE_T BytesInUse(HANDLE heap) {
+    SIZE_T bytes = 0;
+    HeapLock(heap);
+    PROCESS_HEAP_ENTRY entry = {};
+    while (HeapWalk(heap, &entry)) {
+        if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) bytes += entry.cbData;
+    }
+    HeapUnlock(heap);
+    return bytes;
+}
+
+ProcessFootprint MeasureFootprint() {
+    ProcessFootprint f;
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    f.probe = event;
+    CloseHandle(event);
+    f.processHeapBytes = BytesInUse(GetProcessHeap());
+    // The C runtime's heap is the one that holds a block malloc just gave out.
+    void* block = std::malloc(16);
+    HANDLE heaps[64];
+    DWORD count = GetProcessHeaps(64, heaps);
+    for (DWORD i = 0; i < count && i < 64; ++i) {
+        if (heaps[i] != GetProcessHeap() && HeapValidate(heaps[i], 0, block)) {
+            std::free(block);
+            block = nullptr;
+            f.runtimeHeapBytes = BytesInUse(heaps[i]);
+            break;
+        }
+    }
+    std::free(block);
+    return f;
+}

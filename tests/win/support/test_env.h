@@ -61,6 +61,18 @@ private:
     std::vector<Box> boxes_;
 };
 
+// What repeated cycles could leave behind, measured in ways that work under Wine (whose
+// GetGuiResources and GetProcessHandleCount answer 0): the lowest free kernel handle slot,
+// which a leaked handle would take; the bytes in use in the process heap, where the
+// system's window, toolbar, image-list and edit-control records live; and in the C
+// runtime's heap, where our own records and strings live.
+struct ProcessFootprint {
+    HANDLE probe = nullptr;
+    SIZE_T processHeapBytes = 0;
+    SIZE_T runtimeHeapBytes = 0;
+};
+ProcessFootprint MeasureFootprint();
+
 // Runs the thread's message queue for a while (windows of the test thread need it).
 void PumpMessages(DWORD milliseconds);
 // Pumps until pred() holds or timeoutMs passes; returns pred().
