@@ -93,17 +93,7 @@ LRESULT CALLBACK ContainerProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 }  // namespace
 
-ATOM RegisterContainerWindowClass() {
-    WNDCLASSA wc = {};
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = ContainerProc;
-    wc.hInstance = ModuleInstance();
-    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    // Brush value 5: the system colour index 4 plus one, as every Pelorin window uses.
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(5));
-    wc.lpszClassName = kClassName;
-    return RegisterClassA(&wc);
-}
+ATOM RegisterContainerWindowClass() { return RegisterModuleWindowClass(kClassName, ContainerProc); }
 
 HWND CreateContainerWindow(const BandCreateParams& params) {
     return CreateWindowExA(0, kClassName, "Pelorin", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,

@@ -37,6 +37,17 @@ std::string ResolveConfigPath(const char* moduleFileName) {
     return directory + "\\pelorin.ini";
 }
 
+ATOM RegisterModuleWindowClass(const char* className, WNDPROC procedure) {
+    WNDCLASSA wc = {};
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = procedure;
+    wc.hInstance = g_instance;
+    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
+    wc.lpszClassName = className;
+    return RegisterClassA(&wc);
+}
+
 void ModuleStart(HINSTANCE instance) {
     g_instance = instance;
     InterlockedExchange(&ModuleLockCount, 0);

@@ -18,6 +18,11 @@ const std::string& ConfigPath();
 // The folder of the library's own file, without a trailing backslash.
 const std::string& ModuleDirectory();
 
+// Registers one of the module's window classes, as all of them are: redrawn when resized,
+// the arrow cursor, the menu colour as background (brush value 5). Registering a class a
+// second time fails; callers register before every creation and ignore the answer.
+ATOM RegisterModuleWindowClass(const char* className, WNDPROC procedure);
+
 // Process attach and detach: the module record and the configuration path.
 void ModuleStart(HINSTANCE instance);
 void ModuleStop();

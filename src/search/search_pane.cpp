@@ -209,14 +209,7 @@ LRESULT CALLBACK SearchPaneProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
 }
 
 HWND CreateSearchPane(HWND parent, const BandCreateParams* params) {
-    WNDCLASSA wc = {};
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = SearchPaneProc;
-    wc.hInstance = ModuleInstance();
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
-    wc.lpszClassName = kClassName;
-    RegisterClassA(&wc);  // an earlier pane of the process registered it already
+    RegisterModuleWindowClass(kClassName, SearchPaneProc);  // an earlier pane may have done it
 
     RECT area = {};
     GetClientRect(parent, &area);

@@ -251,14 +251,7 @@ LRESULT SetButtonImage(HWND toolbar, int position, ButtonImage image) {
 }
 
 HWND CreateWatchPane(HWND parent, const BandCreateParams* params) {
-    WNDCLASSA wc = {};
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = WatchPaneProc;
-    wc.hInstance = ModuleInstance();
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
-    wc.lpszClassName = kClassName;
-    RegisterClassA(&wc);  // a second pane finds the class registered already
+    RegisterModuleWindowClass(kClassName, WatchPaneProc);  // an earlier pane may have done it
     return CreateWindowExA(0, kClassName, "Pelorin Watch",
                            WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 1, 1, parent, nullptr,
                            ModuleInstance(), const_cast<BandCreateParams*>(params));

@@ -551,11 +551,7 @@ TEST_F(SearchPane, ManyCreateAndCloseCyclesLeakNothing) {
     std::vector<RecordingSite::Change>().swap(site_.changes);
     std::vector<HWND>().swap(windows);
     ProcessFootprint after = MeasureFootprint();
-    printf("kernel handle probe %p -> %p, process heap %lu -> %lu bytes, runtime heap %lu -> %lu bytes\n",
-           before.probe, after.probe, static_cast<unsigned long>(before.processHeapBytes),
-           static_cast<unsigned long>(after.processHeapBytes),
-           static_cast<unsigned long>(before.runtimeHeapBytes),
-           static_cast<unsigned long>(after.runtimeHeapBytes));
+    PrintFootprints(before, after);
     EXPECT_EQ(after.probe, before.probe);
     // Less than 16 bytes a cycle: an edit box left without its own WM_NCDESTROY keeps
     // hundreds, and a pane's record with its definitions more.

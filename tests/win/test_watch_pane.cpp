@@ -303,11 +303,7 @@ TEST_F(WatchPane, ManyOpenCloseCyclesLeakNothing) {
     PumpMessages(200);
 
     ProcessFootprint after = MeasureFootprint();
-    printf("kernel handle probe %p -> %p, process heap %lu -> %lu bytes, runtime heap %lu -> %lu bytes\n",
-           before.probe, after.probe, static_cast<unsigned long>(before.processHeapBytes),
-           static_cast<unsigned long>(after.processHeapBytes),
-           static_cast<unsigned long>(before.runtimeHeapBytes),
-           static_cast<unsigned long>(after.runtimeHeapBytes));
+    PrintFootprints(before, after);
     EXPECT_EQ(after.probe, before.probe);
     // A pane left behind would keep kilobytes a cycle: its items, toolbar and image list.
     EXPECT_LT(after.processHeapBytes, before.processHeapBytes + 200 * 16);

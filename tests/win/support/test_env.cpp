@@ -3,6 +3,7 @@
 
 #include "support/test_env.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -277,4 +278,12 @@ ProcessFootprint MeasureFootprint() {
     }
     std::free(block);
     return f;
+}
+
+void PrintFootprints(const ProcessFootprint& before, const ProcessFootprint& after) {
+    printf("kernel handle probe %p -> %p, process heap %lu -> %lu bytes, runtime heap %lu -> %lu bytes\n",
+           before.probe, after.probe, static_cast<unsigned long>(before.processHeapBytes),
+           static_cast<unsigned long>(after.processHeapBytes),
+           static_cast<unsigned long>(before.runtimeHeapBytes),
+           static_cast<unsigned long>(after.runtimeHeapBytes));
 }

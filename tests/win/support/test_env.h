@@ -72,6 +72,8 @@ struct ProcessFootprint {
     SIZE_T runtimeHeapBytes = 0;
 };
 ProcessFootprint MeasureFootprint();
+// Prints both measurements on one line, for the test's log.
+void PrintFootprints(const ProcessFootprint& before, const ProcessFootprint& after);
 
 // Runs the thread's message queue for a while (windows of the test thread need it).
 void PumpMessages(DWORD milliseconds);
