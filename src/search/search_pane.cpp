@@ -22,7 +22,7 @@ struct SearchPaneState {
     HWND hwndParent = nullptr;
     ComPtr<IWebBrowser2> browser;        // null without a browser (the taskbar)
     ComPtr<IInputObjectSite> inputSite;  // null when the host gave none
-    WNDPROC editProc = nullptr;          // the edit box's own procedure
+    WNDPROC editProc = nullptr;          // the edit box's own (Unicode) procedure
     HWND hwndPane = nullptr;
     HWND hwndEdit = nullptr;
     int extraWidth = 0;   // the edit box's frame plus its left margin
@@ -62,8 +62,12 @@ bool OnCreate(SearchPaneState* state) {
     state->hwndEdit = edit;
     SetState(edit, state);
     SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+    // The subclass is installed as a Unicode procedure, and the edit box's own Unicode
+    // procedure gets what it does not take: through the ANSI pair, Wine's edit control turns
+    // each byte of a double-byte character into a character of its own, so typed Japanese
+    // would arrive as "・・". The edit box's text is still read in code page 932.
     state->editProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SearchPaneProc)));
+        SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SearchPaneProc)));
 
     RECT window = {}, client = {};
     GetWindowRect(edit, &window);
@@ -89,7 +93,7 @@ void OnDestroy(SearchPaneState* state) {
     // control itself and nothing is left that points at freed memory.
     if (state->hwndEdit) {
         if (state->editProc) {
-            SetWindowLongPtrA(state->hwndEdit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(state->editProc));
+            SetWindowLongPtrW(state->hwndEdit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(state->editProc));
         }
         SetState(state->hwndEdit, nullptr);
     }
@@ -158,7 +162,7 @@ LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
     if (hwnd == state->hwndEdit) {
         if (message == WM_KEYDOWN && wParam == VK_RETURN) return OnEditEnter(hwnd, state->hwndPane);
-        return CallWindowProcA(state->editProc, hwnd, message, wParam, lParam);
+        return CallWindowProcW(state->editProc, hwnd, message, wParam, lParam);
     }
 
     RECT client = {};

@@ -292,6 +292,20 @@ TEST_F(SearchPane, DoubleByteTextIsSubmittedInCodePage932) {
     EXPECT_EQ(Urls(), (Strings{"http://j.test/?q=%8C%9F%8D%F5%20%61"}));
 }
 
+TEST_F(SearchPane, TypedJapaneseReachesTheBoxWhole) {
+    ASSERT_TRUE(CreatePane());
+    SetFocus(edit_);
+    // As an input method types it: one UTF-16 character, 検 (U+691C)...
+    SendMessageW(edit_, WM_CHAR, 0x691C, 1);
+    // ...and as a code page 932 program does: the two bytes of 索 (0x8D 0xF5), one after
+    // the other.
+    SendMessageA(edit_, WM_CHAR, 0x8D, 1);
+    SendMessageA(edit_, WM_CHAR, 0xF5, 1);
+    // A half-width katakana is one byte of its own: ｱ (0xB1).
+    SendMessageA(edit_, WM_CHAR, 0xB1, 1);
+    EXPECT_EQ(EditText(), "\x8C\x9F\x8D\xF5\xB1");
+}
+
 TEST_F(SearchPane, DefinitionsAreReadOnceWhenThePaneIsCreated) {
     config_.Write("[search]\r\nurl1=http://first.test/\r\nmethod1=post\r\nform1=k=\r\n");
     ASSERT_TRUE(CreatePane());

@@ -108,15 +108,18 @@ protected:
         SendMessageA(toolbar_, WM_LBUTTONUP, 0, at);
     }
     // Keys for the box: single-byte characters as the keyboard sends them, double-byte ones
-    // as an input method commits them; then Enter, offered to the band as a browser does.
+    // as an input method commits them (one UTF-16 WM_CHAR); then Enter, offered to the band
+    // as a browser does.
     HRESULT Search(const std::string& query) {
         SetFocus(edit_);
         SetWindowTextA(edit_, "");
         for (size_t i = 0; i < query.size(); ++i) {
             unsigned char c = static_cast<unsigned char>(query[i]);
             if (IsDBCSLeadByte(c) && i + 1 < query.size()) {
-                std::string character = query.substr(i++, 2);
-                SendMessageA(edit_, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(character.c_str()));
+                wchar_t character = 0;
+                MultiByteToWideChar(CP_ACP, 0, query.data() + i++, 2, &character, 1);
+                PostMessageW(edit_, WM_CHAR, character, 1);
+                PumpMessages(10);
             } else {
                 PostMessageA(edit_, WM_CHAR, c, 1);
                 PumpMessages(10);

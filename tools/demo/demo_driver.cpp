@@ -469,18 +469,18 @@ void Click(const Band& band, int position) {
 }
 
 // Types code page 932 text into the box, one character at a time at the caret: a
-// single-byte character as the keyboard sends it (WM_CHAR), a double-byte one as an input
-// method commits it (EM_REPLACESEL). Posting the two bytes of a double-byte character as two
-// WM_CHAR messages does not work under Wine: its edit control converts every byte of an
-// ANSI WM_CHAR on its own, so each byte turns into the default character.
+// single-byte character as the keyboard sends it, a double-byte one as an input method
+// commits it, one UTF-16 WM_CHAR.
 std::string Type(const Band& band, const std::string& text) {
     SetFocus(band.edit);
     SetWindowTextA(band.edit, "");
     for (size_t i = 0; i < text.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(text[i]);
         if (IsDBCSLeadByteEx(932, c) && i + 1 < text.size()) {
-            std::string character = text.substr(i++, 2);
-            SendMessageA(band.edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(character.c_str()));
+            wchar_t character = 0;
+            MultiByteToWideChar(932, 0, text.data() + i++, 2, &character, 1);
+            PostMessageW(band.edit, WM_CHAR, character, 1);
+            Pump(10);
         } else {
             PostMessageA(band.edit, WM_CHAR, c, 1);
             Pump(10);
