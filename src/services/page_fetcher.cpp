@@ -1,6 +1,10 @@
 #include "services/page_fetcher.h"
 
+#include <process.h>
+
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "common/unique_handle.h"
 
@@ -8,9 +12,86 @@ const char kNoRootHandleMessage[] = "インターフェイスの確保に失敗�
 const char kNoConnectionHandleMessage[] = "通信路の確立に失敗しました.";
 const char kNoRequestHandleMessage[] = "要求に失敗しました.";
 
+// How a fetch is held to its deadline.
+//
+// The platform calls run on a thread of their own, and the caller waits for that thread's
+// answer no longer than the deadline. Closing a request from another thread is how Windows
+// cancels a blocked call, but Wine's WinINet keeps a request, and the call blocked in it,
+// alive for as long as the call runs: a server trickling its headers outlives the closing
+// of all three handles, a changed receive time-out is not looked at again, and
+// CancelSynchronousIo finds nothing to cancel (all measured under Wine 8). A handle closed
+// from outside could also be reused by the time its owner next passes it to WinINet, so
+// nothing here closes a handle but the thread that opened it. At the deadline the caller
+// gives the fetch up; the thread, once the platform lets go of it (the server stops, or a
+// read times out), sees that, closes its handles, frees what it read and ends. Between
+// reads it looks at the deadline itself, so a body that never ends stops there too.
+//
+// A thread given up on keeps the library loaded (a loader reference of its own, given back
+// as it exits) but not the lock count, so the host may let the library go. There is at
+// most one such thread per page address: the page of a server that holds one forever fails
+// at once on later passes instead of costing another thread and socket each time, and other
+// pages are fetched as ever.
+
 namespace {
 
-constexpr DWORD kReadChunk = 10240;
+constexpr size_t kReadChunk = 10240;
+const char kDeadlineVariable[] = "PELORIN_TEST_FETCH_DEADLINE_MS";
+
+// What the caller and the fetch thread share; each holds one reference. The caller reads
+// the answer only after `done` is set and `finished` is seen under the lock; once it has
+// set `abandoned`, the thread calls none of the seam's hooks any more.
+struct FetchJob {
+    std::string address;  // the page address, which names the job among the abandoned
+    std::string host;
+    std::string path;
+    FetchSeam seam;
+    DWORD start = GetTickCount();
+    HMODULE module = nullptr;  // the thread's loader reference
+    HANDLE done = nullptr;
+    CRITICAL_SECTION lock;
+    bool finished = false;
+    bool abandoned = false;
+    PageBody body;
+    DWORD count = 0;
+    const char* thrown = nullptr;
+
+    FetchJob() { InitializeCriticalSection(&lock); }
+    ~FetchJob() {
+        if (done) CloseHandle(done);
+        DeleteCriticalSection(&lock);
+    }
+    void Release() {
+        if (InterlockedDecrement(&refs_) == 0) delete this;
+    }
+    bool Abandoned() {
+        EnterCriticalSection(&lock);
+        bool value = abandoned;
+        LeaveCriticalSection(&lock);
+        return value;
+    }
+    bool PastDeadline() { return Abandoned() || GetTickCount() - start >= seam.limits.deadlineMs; }
+
+private:
+    volatile LONG refs_ = 2;
+};
+
+// Page addresses whose fetch was given up on while its thread is still inside WinINet.
+SRWLOCK abandonedLock = SRWLOCK_INIT;
+std::vector<std::string> abandoned;
+
+bool MayStart(const std::string& address) {
+    AcquireSRWLockShared(&abandonedLock);
+    bool may = std::find(abandoned.begin(), abandoned.end(), address) == abandoned.end();
+    ReleaseSRWLockShared(&abandonedLock);
+    return may;
+}
+
+void Forget(const std::string& address) {
+    AcquireSRWLockExclusive(&abandonedLock);
+    auto found = std::find(abandoned.begin(), abandoned.end(), address);
+    if (found != abandoned.end()) abandoned.erase(found);
+    ReleaseSRWLockExclusive(&abandonedLock);
+}
 
 void SetTimeouts(HINTERNET handle, const FetchTimeouts& timeouts) {
     DWORD connect = timeouts.connectMs, send = timeouts.sendMs, receive = timeouts.receiveMs;
@@ -21,75 +102,263 @@ void SetTimeouts(HINTERNET handle, const FetchTimeouts& timeouts) {
 
 void* Reallocate(void* block, size_t size) { return std::realloc(block, size); }
 
-void Opened(const FetchSeam& seam, HINTERNET handle) {
-    if (seam.onHandleOpened) seam.onHandleOpened(handle, seam.context);
+void Opened(FetchJob& job, HINTERNET handle) {
+    if (!job.seam.onHandleOpened) return;
+    EnterCriticalSection(&job.lock);
+    if (!job.abandoned) job.seam.onHandleOpened(handle, job.seam.context);
+    LeaveCriticalSection(&job.lock);
 }
 
 // Reads the whole body into a block of total + 2 bytes, NUL after the data; null when memory
-// runs out. A read that fails part-way ends the body like the end of the data.
-PageBody ReadBody(HINTERNET request, DWORD* total, const FetchSeam& seam) {
-    auto grow = seam.reallocate ? seam.reallocate : Reallocate;
-    PageBody buffer(static_cast<char*>(grow(nullptr, kReadChunk)));
+// runs out, the body passes the limit or the deadline passes. A read that fails part-way
+// ends the body like the end of the data. The working buffer doubles, so a large body costs
+// a few resizes instead of one per read; each read still asks for a whole chunk at the end.
+PageBody ReadBody(FetchJob& job, HINTERNET request, DWORD* total) {
+    auto grow = job.seam.reallocate ? job.seam.reallocate : Reallocate;
+    const size_t limit = job.seam.limits.maxBodyBytes;
+    size_t capacity = kReadChunk;
+    PageBody buffer(static_cast<char*>(grow(nullptr, capacity)));
     if (!buffer) return nullptr;
-    DWORD size = 0;
+    size_t size = 0;
     for (;;) {
+        if (job.PastDeadline()) return nullptr;
         DWORD read = 0;
-        if (!InternetReadFile(request, buffer.get() + size, kReadChunk, &read) || read == 0) break;
-        // Past 4 GB the count cannot say where the body ends: no usable body.
-        if (size + read + kReadChunk < size) return nullptr;
+        if (!InternetReadFile(request, buffer.get() + size, static_cast<DWORD>(kReadChunk), &read) || read == 0) break;
         size += read;
-        // Each read may ask for a whole chunk at the current end.
-        char* grown = static_cast<char*>(grow(buffer.get(), size_t(size) + kReadChunk));
-        if (!grown) return nullptr;
-        buffer.release();
-        buffer.reset(grown);
+        if (size > limit) return nullptr;  // stops reading here; the holders free and close
+        if (size + kReadChunk > capacity) {
+            // Never more than the limit allows, so the buffer stays within it plus a chunk.
+            size_t wanted = std::min(std::max(capacity * 2, size + kReadChunk), limit + kReadChunk);
+            char* grown = static_cast<char*>(grow(buffer.get(), wanted));
+            if (!grown) return nullptr;
+            buffer.release();
+            buffer.reset(grown);
+            capacity = wanted;
+        }
     }
-    PageBody body(static_cast<char*>(grow(nullptr, size_t(size) + 2)));
+    PageBody body(static_cast<char*>(grow(nullptr, size + 2)));
     if (!body) return nullptr;
     std::memcpy(body.get(), buffer.get(), size);
     body.get()[size] = '\0';
-    *total = size;
+    *total = static_cast<DWORD>(size);
     return body;
+}
+
+bool IsRedirect(DWORD status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// Where a redirect answer points, made absolute against the address it answered.
+bool RedirectTarget(HINTERNET request, const std::string& base, std::string* target) {
+    char location[INTERNET_MAX_URL_LENGTH + 1];
+    DWORD size = sizeof location - 1;
+    if (!HttpQueryInfoA(request, HTTP_QUERY_LOCATION, location, &size, nullptr)) return false;
+    location[std::min<DWORD>(size, sizeof location - 1)] = '\0';
+    char combined[INTERNET_MAX_URL_LENGTH + 1];
+    DWORD length = sizeof combined;
+    // As the server wrote it: the first request's path goes out unchanged too.
+    if (!InternetCombineUrlA(base.c_str(), location, combined, &length, ICU_NO_ENCODE)) return false;
+    target->assign(combined, std::min<DWORD>(length, sizeof combined - 1));
+    return true;
+}
+
+struct Hop {
+    std::string host;
+    std::string path;
+    INTERNET_PORT port = INTERNET_DEFAULT_HTTP_PORT;
+    bool secure = false;
+};
+
+// Only http and https addresses with a host are followed.
+bool CrackTarget(const std::string& url, Hop* hop) {
+    char host[INTERNET_MAX_HOST_NAME_LENGTH + 1] = "";
+    char path[INTERNET_MAX_URL_LENGTH + 1] = "";
+    char extra[INTERNET_MAX_URL_LENGTH + 1] = "";
+    URL_COMPONENTSA parts = {};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = sizeof host;
+    parts.lpszUrlPath = path;
+    parts.dwUrlPathLength = sizeof path;
+    parts.lpszExtraInfo = extra;
+    parts.dwExtraInfoLength = sizeof extra;
+    if (!InternetCrackUrlA(url.c_str(), 0, 0, &parts)) return false;
+    if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) return false;
+    if (!host[0]) return false;
+    hop->host = host;
+    hop->path = std::string(path) + extra;
+    if (hop->path.empty()) hop->path = "/";
+    hop->secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+    hop->port = parts.nPort;
+    return true;
+}
+
+// The platform calls of one fetch, on the fetch thread. Redirects are followed here, not by
+// WinINet, because Wine's follows them without end; each hop is the same GET with the same
+// headers, to the host, port and scheme the answer named.
+PageBody Fetch(FetchJob& job, DWORD* total) {
+    InternetHandle root(InternetOpenA("Pelorin", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!root) throw kNoRootHandleMessage;
+    Opened(job, root.get());
+
+    Hop hop;
+    hop.host = job.host;
+    hop.path = job.path;
+    std::string url = job.address;
+    const char* acceptTypes[] = {"text/*", nullptr};
+    for (int redirects = 0;; ++redirects) {
+        InternetHandle connection(InternetConnectA(root.get(), hop.host.c_str(), hop.port, nullptr,
+                                                   nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+        if (!connection) {
+            if (redirects == 0) throw kNoConnectionHandleMessage;
+            return nullptr;
+        }
+        SetTimeouts(connection.get(), job.seam.timeouts);
+        Opened(job, connection.get());
+
+        // Windows refuses to cross from http to https without the second flag when the
+        // user's zone-crossing warning is on; neither flag changes what goes on the wire.
+        // Certificate failures stay failures.
+        DWORD flags = INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS |
+                      (hop.secure ? INTERNET_FLAG_SECURE : 0);
+        InternetHandle request(HttpOpenRequestA(connection.get(), "GET", hop.path.c_str(), "HTTP/1.0",
+                                                nullptr, acceptTypes, flags, 0));
+        if (!request) {
+            if (redirects == 0) throw kNoRequestHandleMessage;
+            return nullptr;
+        }
+        SetTimeouts(request.get(), job.seam.timeouts);
+        Opened(job, request.get());
+
+        HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0);
+        if (job.PastDeadline()) return nullptr;
+
+        DWORD status = 0;
+        DWORD statusSize = sizeof status;
+        if (!HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                            &statusSize, nullptr)) {
+            return nullptr;  // the holders close request, connection and root, in that order
+        }
+        if (status == 200) {
+            PageBody body = ReadBody(job, request.get(), total);
+            if (!body) return nullptr;
+            HttpEndRequestA(request.get(), nullptr, 0, 0);
+            request.reset();
+            connection.reset();
+            root.reset();
+            return body;
+        }
+        if (!IsRedirect(status) || redirects >= job.seam.limits.maxRedirects) return nullptr;
+        std::string next;
+        if (!RedirectTarget(request.get(), url, &next) || !CrackTarget(next, &hop)) return nullptr;
+        url = next;
+        // This hop's request, then its connection, close as the loop goes round.
+    }
+}
+
+unsigned __stdcall FetchThread(void* argument) {
+    auto* job = static_cast<FetchJob*>(argument);
+    HMODULE module = job->module;
+    PageBody body;
+    DWORD count = 0;
+    const char* thrown = nullptr;
+    try {
+        body = Fetch(*job, &count);
+    } catch (const char* message) {
+        thrown = message;
+    } catch (...) {
+        body.reset();  // out of memory in a string: a failed fetch
+    }
+
+    EnterCriticalSection(&job->lock);
+    job->finished = true;
+    bool givenUp = job->abandoned;
+    if (!givenUp) {
+        job->body = std::move(body);
+        job->count = count;
+        job->thrown = thrown;
+    }
+    LeaveCriticalSection(&job->lock);
+    body.reset();
+    if (givenUp) Forget(job->address);
+    SetEvent(job->done);
+    job->Release();
+    FreeLibraryAndExitThread(module, 0);
+    return 0;
 }
 
 }  // namespace
 
+FetchLimits DefaultFetchLimits() {
+    FetchLimits limits;
+    char text[16] = "";
+    DWORD length = GetEnvironmentVariableA(kDeadlineVariable, text, sizeof text);
+    if (length > 0 && length < sizeof text) {
+        char* end = nullptr;
+        unsigned long ms = std::strtoul(text, &end, 10);
+        if (end && *end == '\0' && ms > 0 && ms < limits.deadlineMs) limits.deadlineMs = ms;
+    }
+    return limits;
+}
+
+int AbandonedFetchCount() {
+    AcquireSRWLockShared(&abandonedLock);
+    int count = static_cast<int>(abandoned.size());
+    ReleaseSRWLockShared(&abandonedLock);
+    return count;
+}
+
 PageBody FetchPage(const std::string& host, const std::string& path, DWORD* count,
                    const FetchSeam& seam) {
-    InternetHandle root(InternetOpenA("Pelorin", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!root) throw kNoRootHandleMessage;
-    Opened(seam, root.get());
+    std::string address = "http://" + host + path;
+    if (!MayStart(address)) return nullptr;  // its last fetch is still held by the server
 
-    InternetHandle connection(InternetConnectA(root.get(), host.c_str(), INTERNET_DEFAULT_HTTP_PORT,
-                                               nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
-    if (!connection) throw kNoConnectionHandleMessage;
-    SetTimeouts(connection.get(), seam.timeouts);
-    Opened(seam, connection.get());
-
-    const char* acceptTypes[] = {"text/*", nullptr};
-    InternetHandle request(HttpOpenRequestA(connection.get(), "GET", path.c_str(), "HTTP/1.0",
-                                            nullptr, acceptTypes, 0, 0));
-    if (!request) throw kNoRequestHandleMessage;
-    SetTimeouts(request.get(), seam.timeouts);
-    Opened(seam, request.get());
-
-    HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0);
-
-    DWORD status = 0;
-    DWORD statusSize = sizeof status;
-    if (!HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
-                        &statusSize, nullptr) ||
-        status != 200) {
-        return nullptr;  // the holders close request, connection and root, in that order
+    auto* job = new (std::nothrow) FetchJob();
+    if (!job) return nullptr;
+    job->address = address;
+    job->host = host;
+    job->path = path;
+    job->seam = seam;
+    job->done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    // Taken here, not by the thread, so that the library cannot go before the thread runs.
+    if (!job->done || !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                          reinterpret_cast<LPCSTR>(&FetchThread), &job->module)) {
+        job->Release();
+        job->Release();
+        return nullptr;
     }
+    uintptr_t thread = _beginthreadex(nullptr, 0, FetchThread, job, 0, nullptr);
+    if (!thread) {
+        FreeLibrary(job->module);
+        job->Release();
+        job->Release();
+        return nullptr;
+    }
+    KernelHandle fetchThread(reinterpret_cast<HANDLE>(thread));
 
-    DWORD total = 0;
-    PageBody body = ReadBody(request.get(), &total, seam);
-    if (!body) return nullptr;
-    HttpEndRequestA(request.get(), nullptr, 0, 0);
-    if (count) *count = total;
-    request.reset();
-    connection.reset();
-    root.reset();
+    WaitForSingleObject(job->done, seam.limits.deadlineMs);
+    EnterCriticalSection(&job->lock);
+    bool finished = job->finished;
+    if (!finished) {
+        job->abandoned = true;
+        AcquireSRWLockExclusive(&abandonedLock);
+        abandoned.push_back(address);
+        ReleaseSRWLockExclusive(&abandonedLock);
+    }
+    LeaveCriticalSection(&job->lock);
+    // Some answers keep the platform busy long after the deadline (Wine's WinINet spends
+    // minutes on 200,000 header lines): what is left of them runs only when nothing else
+    // wants the processor.
+    if (!finished) SetThreadPriority(fetchThread.get(), THREAD_PRIORITY_IDLE);
+
+    PageBody body;
+    const char* thrown = nullptr;
+    if (finished) {
+        body = std::move(job->body);
+        thrown = job->thrown;
+        if (body && count) *count = job->count;
+    }
+    job->Release();
+    if (thrown) throw thrown;
     return body;
 }

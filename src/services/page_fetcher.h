@@ -29,19 +29,40 @@ struct FetchTimeouts {
     DWORD receiveMs = 30000;
 };
 
+// What no server can make a fetch exceed. The per-read time-outs above do not bound a
+// fetch: a server that trickles, or never stops sending, gets something into every read.
+struct FetchLimits {
+    DWORD deadlineMs = 120000;               // from the start of the fetch to its answer
+    DWORD maxBodyBytes = 32 * 1024 * 1024;   // a longer body is a failed fetch
+    int maxRedirects = 10;                   // hops followed; one more is a failed fetch
+};
+
+// The limits a fetch runs with: the ones above, or a shorter deadline given in the
+// environment variable PELORIN_TEST_FETCH_DEADLINE_MS, which the tests of the whole band set
+// (they cannot reach the seam below through COM). It can only shorten the deadline.
+FetchLimits DefaultFetchLimits();
+
 // What the tests change; the product always runs with the defaults.
 struct FetchSeam {
     FetchTimeouts timeouts;
-    // Every handle once it is open and, for the connection and the request, given its
-    // time-outs (root, then connection, then request).
+    FetchLimits limits = DefaultFetchLimits();
+    // Every handle once it is open and, for the connections and the requests, given its
+    // time-outs (root, then connection, then request, then the next hop's pair). Called on
+    // the thread that makes the platform calls, never after FetchPage has returned.
     void (*onHandleOpened)(HINTERNET handle, void* context) = nullptr;
     void* context = nullptr;
     // Allocates and grows the body's blocks in place of realloc; null means out of memory.
     void* (*reallocate)(void* block, size_t size) = nullptr;
 };
 
-// The body of http://host:80 + path when the server answers 200; null for any other status,
-// no status at all, or no memory for the body. Throws one of the three messages above when a
-// handle cannot be opened; every handle is closed on every path.
+// The body of http://host:80 + path when the server answers 200, following at most
+// maxRedirects redirects (to http or https, any host); null for any other status, no status
+// at all, a body over the limit, no memory for it, or no answer within the deadline. Throws
+// one of the three messages above when a handle for the first request cannot be opened.
+// Returns within about the deadline whatever the server does.
 PageBody FetchPage(const std::string& host, const std::string& path, DWORD* count,
                    const FetchSeam& seam = FetchSeam());
+
+// How many fetches given up at their deadline are still inside a platform call (see the
+// .cpp): at most one per page address.
+int AbandonedFetchCount();

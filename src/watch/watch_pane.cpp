@@ -76,7 +76,7 @@ void StartWorker(WatchPaneState* state) {
     while (!state->workerThread &&
            WaitForSingleObject(reinterpret_cast<HANDLE>(thread), 10) == WAIT_TIMEOUT) {
     }
-    CloseHandle(reinterpret_cast<HANDLE>(thread));
+    state->worker = reinterpret_cast<HANDLE>(thread);
 }
 
 void StartPolling(HWND hwnd, WatchPaneState* state) {
@@ -107,11 +107,17 @@ void StopPolling(HWND hwnd, WatchPaneState* state) {
     KillTimer(hwnd, kPollTimer);
     InterlockedExchange(&state->stopRequested, 1);
     if (state->wakeEvent) SetEvent(state->wakeEvent);
-    // About 100 ms of grace. A worker still inside a fetch then is left to finish it alone:
-    // it holds its own reference to this state and sends nothing more to the toolbar, so
-    // the pane never waits longer and never kills a thread that may hold WinINet's or the
-    // heap's locks.
-    for (int i = 0; i < 10 && state->workerThread; ++i) Sleep(10);
+    // About 100 ms of grace. A waiting worker ends at once, and the pane waits for the
+    // thread itself, not only for its flag, so that the library's lock count is back down
+    // when the band has closed. A worker still inside a fetch then is left to finish it
+    // alone (the fetch ends by its deadline): it holds its own reference to this state and
+    // sends nothing more to the toolbar, so the pane never waits longer and never kills a
+    // thread that may hold WinINet's or the heap's locks.
+    if (state->worker) {
+        WaitForSingleObject(state->worker, 100);
+        CloseHandle(state->worker);
+        state->worker = nullptr;
+    }
     state->toolbar = nullptr;
     for (HBITMAP bitmap : state->bitmaps) DeleteObject(bitmap);  // the toolbar has copies
     state->bitmaps.clear();

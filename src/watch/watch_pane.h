@@ -17,7 +17,7 @@ enum ButtonImage { Pending = 0, Checking = 1, Changed = 2, Seen = 3 };
 // One per pane. The pane (UI thread) and its worker each hold a reference, because a worker
 // that is still inside a fetch when the pane is destroyed must not find its items freed; the
 // last of the two to let go frees the record. Who touches what:
-//   UI thread only: band, hwndParent, browser, inputSite, window, rebar, bitmaps.
+//   UI thread only: band, hwndParent, browser, inputSite, window, rebar, bitmaps, worker.
 //   both: items (each under its own lock, see watch_item.h), toolbar (the worker only sends
 //         image changes to it, and stops doing so once stopRequested is set), stopRequested
 //         (set by the pane before it sets the event), wakeEvent, workerThread (published by
@@ -35,6 +35,7 @@ struct WatchPaneState {
     volatile LONG stopRequested = 0;
     HANDLE wakeEvent = nullptr;
     HANDLE volatile workerThread = nullptr;
+    HANDLE worker = nullptr;                // the pane's own handle to the thread, to wait on
 
     void AddRef() { InterlockedIncrement(&refs_); }
     void Release() {

@@ -4,8 +4,10 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -311,6 +313,203 @@ TEST_F(PageFetcher, RunningOutOfMemoryForTheBodyIsAFailedFetchWithEveryHandleClo
     Fetched f = Fetch("fixture.test", "/big/200000", seam);
     ASSERT_TRUE(f.hasBody);
     EXPECT_TRUE(f.body == BigBody(200000));
+}
+
+// What no server may do: hold a fetch past its deadline, make it hold more than the body
+// limit, or lead it on without end. Every behaviour of the fixture's hostile corpus is
+// fetched at once, each on its own thread, with a short deadline and body limit; the
+// fixture ends its endless answers after a few seconds, which lets the threads given up
+// on at the deadline end too.
+enum class Outcome { Fails, Body, Either };
+struct HostileCase {
+    const char* path;
+    Outcome outcome;
+    const char* body;  // for Outcome::Body
+};
+
+const HostileCase kHostile[] = {
+    {"/hostile/trickle-body", Outcome::Fails, nullptr},
+    {"/hostile/endless-body", Outcome::Fails, nullptr},
+    {"/hostile/chunked-endless", Outcome::Fails, nullptr},
+    {"/hostile/chunked-trickle", Outcome::Fails, nullptr},
+    {"/hostile/huge-with-length", Outcome::Fails, nullptr},
+    {"/hostile/huge-without-length", Outcome::Fails, nullptr},
+    {"/hostile/trickle-headers", Outcome::Fails, nullptr},
+    {"/hostile/redirect-self", Outcome::Fails, nullptr},
+    {"/hostile/redirect-new", Outcome::Fails, nullptr},
+    {"/hostile/redirect-chain/10", Outcome::Body, "end of the chain"},
+    {"/hostile/redirect-chain/11", Outcome::Fails, nullptr},
+    {"/hostile/redirect-https-silent", Outcome::Fails, nullptr},
+    {"/hostile/redirect-https-no-listener", Outcome::Fails, nullptr},
+    {"/hostile/redirect-other-host", Outcome::Body, "hello from the fixture\n"},
+    {"/hostile/redirect-relative", Outcome::Body, "hello from the fixture\n"},
+    {"/hostile/redirect-308", Outcome::Body, "hello from the fixture\n"},
+    {"/hostile/redirect-no-location", Outcome::Fails, nullptr},
+    {"/hostile/redirect-ftp", Outcome::Fails, nullptr},
+    {"/hostile/continue-endless", Outcome::Fails, nullptr},
+    {"/hostile/reset-before-body", Outcome::Either, nullptr},
+    {"/hostile/reset-mid-body", Outcome::Either, nullptr},
+    {"/hostile/short-then-close", Outcome::Either, nullptr},
+    {"/hostile/short-then-silence", Outcome::Fails, nullptr},
+    {"/hostile/binary-status", Outcome::Either, nullptr},
+    {"/hostile/http09", Outcome::Either, nullptr},
+    {"/hostile/chunk-invalid", Outcome::Either, nullptr},
+    {"/hostile/chunk-negative", Outcome::Either, nullptr},
+    {"/hostile/megabyte-header", Outcome::Either, nullptr},
+    {"/hostile/nul-headers", Outcome::Either, nullptr},
+    {"/hostile/cr-only", Outcome::Either, nullptr},
+    {"/hostile/204-with-body", Outcome::Fails, nullptr},
+    {"/hostile/304-with-body", Outcome::Fails, nullptr},
+    {"/hostile/byte-per-segment", Outcome::Body, "one at a time."},
+    {"/hostile/status-line-only", Outcome::Either, nullptr},
+    {"/hostile/nothing", Outcome::Fails, nullptr},
+    {"/hostile/negative-length", Outcome::Either, nullptr},
+};
+
+constexpr DWORD kShortDeadline = 2000;
+constexpr DWORD kSmallLimit = 1 << 20;
+std::atomic<size_t> largestBlock;
+void* MeasuringRealloc(void* block, size_t size) {
+    size_t seen = largestBlock.load();
+    while (size > seen && !largestBlock.compare_exchange_weak(seen, size)) {
+    }
+    return std::realloc(block, size);
+}
+
+FetchSeam ShortSeam(Recorder& recorder) {
+    FetchSeam seam = recorder.Seam();
+    seam.limits.deadlineMs = kShortDeadline;
+    seam.limits.maxBodyBytes = kSmallLimit;
+    seam.reallocate = MeasuringRealloc;
+    return seam;
+}
+
+TEST_F(PageFetcher, NoHostileServerHoldsAFetchPastItsDeadlineNorItsMemoryPastTheLimit) {
+    FixtureGet("/_ctl/hostile-cap/6");
+    largestBlock = 0;
+    const size_t n = sizeof kHostile / sizeof kHostile[0];
+    std::vector<Recorder> recorders(n);
+    std::vector<Fetched> results(n);
+    std::vector<DWORD> took(n);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < n; ++i) {
+        threads.emplace_back([&, i] {
+            DWORD start = GetTickCount();
+            results[i] = Fetch("fixture.test", kHostile[i].path, ShortSeam(recorders[i]));
+            took[i] = GetTickCount() - start;
+        });
+    }
+    for (auto& t : threads) t.join();
+
+    for (size_t i = 0; i < n; ++i) {
+        const HostileCase& c = kHostile[i];
+        const Fetched& f = results[i];
+        // Generous beside the deadline: a hang guard, not a measurement.
+        EXPECT_LT(took[i], kShortDeadline + 8000) << c.path;
+        EXPECT_FALSE(f.threw) << c.path;
+        if (c.outcome == Outcome::Fails) EXPECT_FALSE(f.hasBody) << c.path;
+        if (c.outcome == Outcome::Body) {
+            EXPECT_TRUE(f.hasBody) << c.path;
+            EXPECT_EQ(f.body, c.body) << c.path;
+        }
+        if (f.hasBody) EXPECT_LE(f.body.size(), kSmallLimit) << c.path;
+    }
+    EXPECT_LE(largestBlock.load(), kSmallLimit + 10240) << "the body buffer outgrew the limit";
+
+    // Fetches given up at the deadline end once the server lets go, closing every handle.
+    EXPECT_TRUE(PumpUntil([] { return AbandonedFetchCount() == 0; }, 60000))
+        << AbandonedFetchCount() << " fetches still inside WinINet";
+    for (size_t i = 0; i < n; ++i) EXPECT_TRUE(recorders[i].AllClosed()) << kHostile[i].path;
+    FixtureGet("/_ctl/hostile-cap/10");
+}
+
+TEST_F(PageFetcher, RedirectsAreFollowedWithTheSameRequestAndAtMostTenOfThem) {
+    Fetched f = Fetch("fixture.test", "/hostile/redirect-chain/10");
+    ASSERT_TRUE(f.hasBody);
+    EXPECT_EQ(f.body, "end of the chain");
+    auto log = FixtureLog();
+    ASSERT_EQ(log.size(), 11u);
+    for (size_t i = 0; i < log.size(); ++i) {
+        EXPECT_EQ(log[i].line, "GET /hostile/redirect-chain/" + std::to_string(10 - i) + " HTTP/1.0");
+        EXPECT_EQ(log[i].Header("User-Agent"), "Pelorin");
+        EXPECT_EQ(log[i].Header("Accept"), "text/*");
+        EXPECT_EQ(log[i].Header("Host"), "fixture.test");
+    }
+    FixtureGet("/_ctl/clear");
+    EXPECT_FALSE(Fetch("fixture.test", "/hostile/redirect-chain/11").hasBody);
+    EXPECT_EQ(FixtureLog().size(), 11u) << "the eleventh redirect is not followed";
+
+    FixtureGet("/_ctl/clear");
+    ASSERT_TRUE(Fetch("fixture.test", "/hostile/redirect-other-host").hasBody);
+    log = FixtureLog();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[1].line, "GET /plain HTTP/1.0");
+    EXPECT_EQ(log[1].Header("Host"), "pages.test");
+}
+
+TEST_F(PageFetcher, BodiesUpToThirtyTwoMegabytesComeBackAndOneByteMoreFails) {
+    EXPECT_EQ(FetchLimits().maxBodyBytes, 32u << 20);
+    Fetched whole = Fetch("fixture.test", "/big/" + std::to_string(32 << 20));
+    ASSERT_TRUE(whole.hasBody);
+    EXPECT_EQ(whole.count, 32u << 20);
+    EXPECT_TRUE(whole.body == BigBody(32 << 20));
+    whole = Fetched();
+    Recorder recorder;
+    Fetched over = Fetch("fixture.test", "/big/" + std::to_string((32 << 20) + 1), recorder.Seam());
+    EXPECT_FALSE(over.hasBody);
+    EXPECT_TRUE(recorder.AllClosed());
+}
+
+TEST_F(PageFetcher, AnHttpPageRedirectedToHttpsIsFetchedOnlyWithATrustedCertificate) {
+    // The sandbox's CA bundle trusts the certificate on 443, not the one on 4443.
+    Recorder trusted;
+    Fetched f = Fetch("fixture.test", "/redirect-https/trusted", trusted.Seam());
+    ASSERT_TRUE(f.hasBody) << "https with a trusted certificate";
+    EXPECT_EQ(f.body, "hello from the fixture\n");
+    auto log = FixtureLog();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[1].line, "GET /plain HTTP/1.0");
+    EXPECT_EQ(trusted.handles.size(), 5u);
+    EXPECT_TRUE(trusted.AllClosed());
+
+    Recorder untrusted;
+    Fetched g = Fetch("fixture.test", "/redirect-https/untrusted", untrusted.Seam());
+    EXPECT_FALSE(g.threw);
+    EXPECT_FALSE(g.hasBody) << "a certificate nobody vouches for is a failed fetch";
+    EXPECT_TRUE(untrusted.AllClosed());
+}
+
+TEST(FetchLimitsSeam, TheEnvironmentCanOnlyShortenTheDeadline) {
+    EXPECT_EQ(FetchLimits().deadlineMs, 120000u);
+    EXPECT_EQ(FetchLimits().maxRedirects, 10);
+    for (auto [text, expected] : {std::pair<const char*, DWORD>{"2500", 2500}, {"0", 120000},
+                                  {"999999999", 120000}, {"12x", 120000}, {"", 120000}}) {
+        SetEnvironmentVariableA("PELORIN_TEST_FETCH_DEADLINE_MS", text);
+        EXPECT_EQ(DefaultFetchLimits().deadlineMs, expected) << text;
+    }
+    SetEnvironmentVariableA("PELORIN_TEST_FETCH_DEADLINE_MS", nullptr);
+    EXPECT_EQ(DefaultFetchLimits().deadlineMs, 120000u);
+}
+
+// Last of the fetcher's tests, because what it gives up on keeps running: Wine's WinINet
+// spends minutes on 200,000 header lines after the server has sent them all.
+TEST_F(PageFetcher, AFetchGivenUpOnHoldsItsPageAddressButNoOtherPage) {
+    const int before = AbandonedFetchCount();
+    Recorder first, second, other;
+    DWORD start = GetTickCount();
+    EXPECT_FALSE(Fetch("fixture.test", "/hostile/many-headers", ShortSeam(first)).hasBody);
+    EXPECT_LT(GetTickCount() - start, kShortDeadline + 8000);
+    ASSERT_EQ(AbandonedFetchCount(), before + 1) << "the platform let go of it in time after all";
+    // The same page fails at once, without a request; another page is fetched as ever.
+    FixtureGet("/_ctl/clear");
+    EXPECT_FALSE(Fetch("fixture.test", "/hostile/many-headers", ShortSeam(second)).hasBody);
+    EXPECT_TRUE(second.handles.empty());
+    Fetched plain = Fetch("fixture.test", "/plain", ShortSeam(other));
+    EXPECT_TRUE(plain.hasBody);
+    EXPECT_TRUE(other.AllClosed());
+    auto log = FixtureLog();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].line, "GET /plain HTTP/1.0");
 }
 
 }  // namespace
