@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "services/page_fetcher.h"
+#include "support/hostile_corpus.h"
 #include "support/test_env.h"
 #include "watch/watch_item.h"
 
@@ -320,52 +321,6 @@ TEST_F(PageFetcher, RunningOutOfMemoryForTheBodyIsAFailedFetchWithEveryHandleClo
 // fetched at once, each on its own thread, with a short deadline and body limit; the
 // fixture ends its endless answers after a few seconds, which lets the threads given up
 // on at the deadline end too.
-enum class Outcome { Fails, Body, Either };
-struct HostileCase {
-    const char* path;
-    Outcome outcome;
-    const char* body;  // for Outcome::Body
-};
-
-const HostileCase kHostile[] = {
-    {"/hostile/trickle-body", Outcome::Fails, nullptr},
-    {"/hostile/endless-body", Outcome::Fails, nullptr},
-    {"/hostile/chunked-endless", Outcome::Fails, nullptr},
-    {"/hostile/chunked-trickle", Outcome::Fails, nullptr},
-    {"/hostile/huge-with-length", Outcome::Fails, nullptr},
-    {"/hostile/huge-without-length", Outcome::Fails, nullptr},
-    {"/hostile/trickle-headers", Outcome::Fails, nullptr},
-    {"/hostile/redirect-self", Outcome::Fails, nullptr},
-    {"/hostile/redirect-new", Outcome::Fails, nullptr},
-    {"/hostile/redirect-chain/10", Outcome::Body, "end of the chain"},
-    {"/hostile/redirect-chain/11", Outcome::Fails, nullptr},
-    {"/hostile/redirect-https-silent", Outcome::Fails, nullptr},
-    {"/hostile/redirect-https-no-listener", Outcome::Fails, nullptr},
-    {"/hostile/redirect-other-host", Outcome::Body, "hello from the fixture\n"},
-    {"/hostile/redirect-relative", Outcome::Body, "hello from the fixture\n"},
-    {"/hostile/redirect-308", Outcome::Body, "hello from the fixture\n"},
-    {"/hostile/redirect-no-location", Outcome::Fails, nullptr},
-    {"/hostile/redirect-ftp", Outcome::Fails, nullptr},
-    {"/hostile/continue-endless", Outcome::Fails, nullptr},
-    {"/hostile/reset-before-body", Outcome::Either, nullptr},
-    {"/hostile/reset-mid-body", Outcome::Either, nullptr},
-    {"/hostile/short-then-close", Outcome::Either, nullptr},
-    {"/hostile/short-then-silence", Outcome::Fails, nullptr},
-    {"/hostile/binary-status", Outcome::Either, nullptr},
-    {"/hostile/http09", Outcome::Either, nullptr},
-    {"/hostile/chunk-invalid", Outcome::Either, nullptr},
-    {"/hostile/chunk-negative", Outcome::Either, nullptr},
-    {"/hostile/megabyte-header", Outcome::Either, nullptr},
-    {"/hostile/nul-headers", Outcome::Either, nullptr},
-    {"/hostile/cr-only", Outcome::Either, nullptr},
-    {"/hostile/204-with-body", Outcome::Fails, nullptr},
-    {"/hostile/304-with-body", Outcome::Fails, nullptr},
-    {"/hostile/byte-per-segment", Outcome::Body, "one at a time."},
-    {"/hostile/status-line-only", Outcome::Either, nullptr},
-    {"/hostile/nothing", Outcome::Fails, nullptr},
-    {"/hostile/negative-length", Outcome::Either, nullptr},
-};
-
 constexpr DWORD kShortDeadline = 2000;
 constexpr DWORD kSmallLimit = 1 << 20;
 std::atomic<size_t> largestBlock;
@@ -387,7 +342,7 @@ FetchSeam ShortSeam(Recorder& recorder) {
 TEST_F(PageFetcher, NoHostileServerHoldsAFetchPastItsDeadlineNorItsMemoryPastTheLimit) {
     FixtureGet("/_ctl/hostile-cap/6");
     largestBlock = 0;
-    const size_t n = sizeof kHostile / sizeof kHostile[0];
+    const size_t n = kHostileCount;
     std::vector<Recorder> recorders(n);
     std::vector<Fetched> results(n);
     std::vector<DWORD> took(n);
@@ -497,12 +452,12 @@ TEST_F(PageFetcher, AFetchGivenUpOnHoldsItsPageAddressButNoOtherPage) {
     const int before = AbandonedFetchCount();
     Recorder first, second, other;
     DWORD start = GetTickCount();
-    EXPECT_FALSE(Fetch("fixture.test", "/hostile/many-headers", ShortSeam(first)).hasBody);
+    EXPECT_FALSE(Fetch("fixture.test", kManyHeadersPath, ShortSeam(first)).hasBody);
     EXPECT_LT(GetTickCount() - start, kShortDeadline + 8000);
     ASSERT_EQ(AbandonedFetchCount(), before + 1) << "the platform let go of it in time after all";
     // The same page fails at once, without a request; another page is fetched as ever.
     FixtureGet("/_ctl/clear");
-    EXPECT_FALSE(Fetch("fixture.test", "/hostile/many-headers", ShortSeam(second)).hasBody);
+    EXPECT_FALSE(Fetch("fixture.test", kManyHeadersPath, ShortSeam(second)).hasBody);
     EXPECT_TRUE(second.handles.empty());
     Fetched plain = Fetch("fixture.test", "/plain", ShortSeam(other));
     EXPECT_TRUE(plain.hasBody);
