@@ -1,1 +1,1 @@
-pelorin_sources(WIN watch_item.cpp watch_pane.cpp watch_worker.cpp)
+pelorin_sources(PURE item_line.cpp WIN watch_item.cpp watch_pane.cpp watch_worker.cpp)

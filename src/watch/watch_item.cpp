@@ -2,21 +2,16 @@
 
 #include <wininet.h>
 
-#include <cctype>
-#include <cstdio>
-#include <cstring>
-
 #include "module/module.h"
 #include "services/config_list.h"
+#include "watch/item_line.h"
 
 const char kBuiltInItemLine[] = "ツールバー情報,0,http://www.vorna.example/toolbar/";
 
 namespace {
 
-// What a line may hold: a title, a host and a path of at most 259 characters each, and a
-// URL of at most 779.
+// A host and a path of at most 259 characters each.
 constexpr size_t kFieldBuffer = 260;
-constexpr size_t kUrlBuffer = 780;
 
 void ShowUninterpretable(const char* url) {
     MessageBoxA(nullptr, url, "解釈できません", MB_OK);
@@ -25,17 +20,8 @@ void ShowUninterpretable(const char* url) {
 }  // namespace
 
 std::optional<WatchItem> ParseWatchItemLine(const std::string& line) {
-    char title[kFieldBuffer] = "";
-    char url[kUrlBuffer] = "";
-    int number = 0;
-    int consumed = 0;
-    // The widths keep every field inside its buffer: a longer title no longer meets its
-    // comma, so the line is skipped like any other line that does not parse.
-    if (std::sscanf(line.c_str(), "%259[^,],%d,%779s%n", title, &number, url, &consumed) < 3)
-        return std::nullopt;
-    // A URL cut at the buffer's end would be cracked as another address: refuse it.
-    unsigned char next = static_cast<unsigned char>(line.c_str()[consumed]);
-    bool urlCut = std::strlen(url) == kUrlBuffer - 1 && next != '\0' && !std::isspace(next);
+    std::optional<WatchItemLineFields> fields = ScanWatchItemLine(line);
+    if (!fields) return std::nullopt;
 
     char host[kFieldBuffer] = "";
     char path[kFieldBuffer] = "";
@@ -45,14 +31,15 @@ std::optional<WatchItem> ParseWatchItemLine(const std::string& line) {
     parts.dwHostNameLength = sizeof host;
     parts.lpszUrlPath = path;
     parts.dwUrlPathLength = sizeof path;
-    // The splitter reports a component that does not fit as a failure; the length checks
-    // also hold where a splitter would cut it short instead.
-    if (urlCut || !InternetCrackUrlA(url, 0, 0, &parts) || parts.dwHostNameLength >= sizeof host ||
-        parts.dwUrlPathLength >= sizeof path) {
-        ShowUninterpretable(url);
+    // A URL cut at its width would be cracked as another address: refuse it. The splitter
+    // reports a component that does not fit as a failure; the length checks also hold where
+    // a splitter would cut it short instead.
+    if (fields->urlCut || !InternetCrackUrlA(fields->url.c_str(), 0, 0, &parts) ||
+        parts.dwHostNameLength >= sizeof host || parts.dwUrlPathLength >= sizeof path) {
+        ShowUninterpretable(fields->url.c_str());
         return std::nullopt;
     }
-    return WatchItem(title, number, std::string(host, parts.dwHostNameLength),
+    return WatchItem(fields->title, fields->number, std::string(host, parts.dwHostNameLength),
                      std::string(path, parts.dwUrlPathLength));
 }
 

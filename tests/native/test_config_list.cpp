@@ -46,3 +46,13 @@ TEST(ReadNumberedListWith, KeysHaveNoLeadingZerosPastNine) {
     EXPECT_EQ(ReadNumberedListWith(r.reader(), "watch", "item", -1).size(), 12u);
     EXPECT_EQ(r.asked[9], "watch/item10");
 }
+
+TEST(ReadNumberedListWith, ALongPrefixsKeysAreNeverCut) {
+    RecordingReader r;
+    std::string prefix(258, 'p');
+    for (int i = 1; i <= 11; ++i) r.values[prefix + std::to_string(i)] = "v" + std::to_string(i);
+    List list = ReadNumberedListWith(r.reader(), "watch", prefix.c_str(), -1);
+    ASSERT_EQ(list.size(), 11u);
+    EXPECT_EQ(list[9], "v10");
+    EXPECT_EQ(r.asked[10], "watch/" + prefix + "11");
+}

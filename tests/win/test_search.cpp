@@ -221,3 +221,13 @@ TEST(ShellOpenRecorderItself, PutsThePrefixsOwnHandlerBack) {
     }
     EXPECT_EQ(command(), before);
 }
+
+// The natively tested helpers take code page 932's lead bytes from IsCp932LeadByte; the DLL
+// takes them from the platform. Both must name the same bytes.
+TEST(AnsiLeadBytes, AreCodePage932sLeadBytes) {
+    ASSERT_EQ(GetACP(), 932u);
+    for (int b = 0; b < 256; ++b) {
+        EXPECT_EQ(IsAnsiLeadByte(static_cast<unsigned char>(b)), IsCp932LeadByte(static_cast<unsigned char>(b)))
+            << "byte " << b;
+    }
+}

@@ -72,6 +72,12 @@ TEST(ParseWatchItemLine, FollowsTheScanPatternsWhiteSpaceRules) {
     EXPECT_EQ(Parsed(" News ,0,http://h/").title, " News ");   // the title keeps its blanks
 }
 
+TEST(ParseWatchItemLine, ANumberPastAnIntStillCountsAsSet) {
+    // Cut to 32 bits, 4294967296 would read as 0 and the page's markup would count.
+    EXPECT_EQ(Parsed("N,4294967296,http://h/").ignore_markup, 2147483647);
+    EXPECT_EQ(Parsed("N,-4294967296,http://h/").ignore_markup, -2147483647 - 1);
+}
+
 TEST(ParseWatchItemLine, LinesWithoutThreeFieldsAreSkippedWithoutAMessage) {
     ExpectSkippedSilently("News,1 ,http://h/a");  // blank between the number and its comma
     ExpectSkippedSilently(",1,http://h/a");       // empty title
