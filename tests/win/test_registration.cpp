@@ -102,7 +102,7 @@ TEST_F(Registration, WritesScript104TheCategoryAndTheTypeLibrary) {
     std::string lib = std::string(kTypeLibKey) + "\\1.0";
     EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, lib, nullptr),
               "Rodivire 1.0 \xC0\xB2\xCC\xDF \xD7\xB2\xCC\xDE\xD7\xD8");
-    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, lib + "\\409\\win32", nullptr), DllPath());
+    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, lib + "\\409\\" + kOwnPlatformKey, nullptr), DllPath());
     EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, lib + "\\HELPDIR", nullptr), Folder(DllPath()));
 }
 
@@ -242,7 +242,7 @@ TEST_F(CopyWithoutTypeLibrary, FindsTheLibraryBesideItAndNamesThatFolder) {
     WriteBytes(dir_ + "\\pelorin.beta.tlb", tlb_);
     EXPECT_EQ(RegisterCopy(), S_OK);
     std::string lib = std::string(kTypeLibKey) + "\\1.0";
-    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, lib + "\\409\\win32", nullptr), dir_ + "\\pelorin.beta.tlb");
+    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, lib + "\\409\\" + kOwnPlatformKey, nullptr), dir_ + "\\pelorin.beta.tlb");
     EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, lib + "\\HELPDIR", nullptr), dir_ + "\\");
 }
 
@@ -287,7 +287,7 @@ TEST(ModuleResources, TypeLibraryNamesTheFourBands) {
     EXPECT_EQ(attributes->wMajorVerNum, 1);
     EXPECT_EQ(attributes->wMinorVerNum, 0);
     EXPECT_EQ(attributes->lcid, 0x409u);
-    EXPECT_EQ(attributes->syskind, SYS_WIN32);
+    EXPECT_EQ(attributes->syskind, kOwnSysKind);  // built for this build's Windows
     typeLib->ReleaseTLibAttr(attributes);
 
     BSTR name = nullptr, help = nullptr;
