@@ -321,4 +321,31 @@ TEST(ModuleResources, TypeLibraryNamesTheFourBands) {
     typeLib->Release();
 }
 
+// The version resource tells the two DLLs apart: the same version, each its own architecture.
+TEST(ModuleResources, VersionNamesTheArchitecture) {
+    std::string dll = DllPath();
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeA(dll.c_str(), &ignored);
+    ASSERT_GT(size, 0u);
+    std::vector<char> data(size);
+    ASSERT_TRUE(GetFileVersionInfoA(dll.c_str(), 0, size, data.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
+    EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+    char* text = nullptr;
+    ASSERT_TRUE(VerQueryValueA(data.data(), "\\StringFileInfo\\041104b0\\FileDescription",
+                               reinterpret_cast<void**>(&text), &length));
+#ifdef _WIN64
+    EXPECT_STREQ(text, "Pelorin toolbar (64-bit, x64)");
+#else
+    EXPECT_STREQ(text, "Pelorin toolbar (32-bit, x86)");
+#endif
+    ASSERT_TRUE(VerQueryValueA(data.data(), "\\StringFileInfo\\041104b0\\FileVersion",
+                               reinterpret_cast<void**>(&text), &length));
+    EXPECT_STREQ(text, "1, 0, 0, 1");
+}
+
 }  // namespace
