@@ -1,5 +1,19 @@
 # The cross build: pelorin.beta.dll, the band host and the Windows tests (run under Wine).
 
+# Each bitness runs in a prefix of its own: the 32-bit build in a WINEARCH=win32 prefix, the
+# 64-bit one in a win64 prefix (which also runs 32-bit programs, as 64-bit Windows does).
+# wine64 is the loader that starts 64-bit programs and the 64-bit builtins (regsvr32).
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(PELORIN_WINEARCH win64)
+  # Debian keeps it out of PATH: /usr/bin/wine is the 32-bit loader's wrapper.
+  find_program(PELORIN_WINE NAMES wine64 PATHS /usr/lib/wine /usr/lib/x86_64-linux-gnu/wine
+               NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+else()
+  set(PELORIN_WINEARCH win32)
+  set(PELORIN_WINE wine)
+endif()
+file(WRITE ${CMAKE_BINARY_DIR}/wine-arch "${PELORIN_WINEARCH}\n")
+
 # The runner that ctest puts in front of every Windows test: it gives the test the build's
 # private Wine prefix and the environment the tests are written for.
 configure_file(${CMAKE_SOURCE_DIR}/tests/win/run-wine.in ${CMAKE_BINARY_DIR}/run-wine @ONLY)

@@ -14,6 +14,7 @@
 #include "module/module.h"
 #include "module/registry_script.h"
 #include "module/server_paths.h"
+#include "module/shared_registration.h"
 #include "resources/resource.h"
 
 namespace {
@@ -164,20 +165,48 @@ HKEY RootKey(const std::string& name) {
     return nullptr;
 }
 
+// What a registration script of this module removes, read from the resource itself.
+bool ReadScriptOfModule(UINT script, std::vector<ScriptRemoval>* removals) {
+    HMODULE module = ModuleInstance();
+    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(script), "REGISTRY");
+    if (!resource) return false;
+    HGLOBAL loaded = LoadResource(module, resource);
+    const char* data = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+    if (!data) return false;
+    return ReadScriptRemovals(std::string(data, SizeofResource(module, resource)), removals);
+}
+
+// The keys of the scripts under HKEY_CLASSES_ROOT other than the class keys: the ProgIDs,
+// which both bitnesses share on 64-bit Windows.
+std::vector<std::wstring> SharedScriptKeys() {
+    std::vector<std::wstring> keys;
+    for (const ObjectEntry& entry : g_objectMap) {
+        std::vector<ScriptRemoval> removals;
+        if (!ReadScriptOfModule(entry.script, &removals)) continue;
+        for (const ScriptRemoval& removal : removals) {
+            if (removal.isValue || removal.path.empty() || RootKey(removal.root) != HKEY_CLASSES_ROOT) continue;
+            if (lstrcmpiA(removal.path[0].c_str(), "CLSID") == 0) continue;
+            std::string path;
+            for (const std::string& name : removal.path) path += (path.empty() ? "" : "\\") + name;
+            keys.push_back(AnsiToWide(path));
+        }
+    }
+    return keys;
+}
+
+std::wstring ClassKeyOf(const CLSID& clsid) {
+    wchar_t text[40] = L"";
+    StringFromGUID2(clsid, text, ARRAYSIZE(text));
+    return std::wstring(L"CLSID\\") + text;
+}
+
 // Removes what the registrar's unregister pass left of a script's entries. Some registrars
 // (Wine's among them) delete keys only when they are empty and never delete named values,
 // and the categories manager may leave an empty "Implemented Categories" under the class
 // key; the script itself is read again so the two lists cannot drift apart.
 void RemoveScriptLeftovers(UINT script) {
-    HMODULE module = ModuleInstance();
-    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(script), "REGISTRY");
-    if (!resource) return;
-    HGLOBAL loaded = LoadResource(module, resource);
-    const char* data = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
-    if (!data) return;
-    std::string text(data, SizeofResource(module, resource));
     std::vector<ScriptRemoval> removals;
-    if (!ReadScriptRemovals(text, &removals)) return;
+    if (!ReadScriptOfModule(script, &removals)) return;
     for (const ScriptRemoval& removal : removals) {
         HKEY root = RootKey(removal.root);
         if (!root) continue;
@@ -272,6 +301,9 @@ HRESULT ServerRegister() {
 
 HRESULT ServerUnregister() {
     ComScope com;
+    // The other bitness's registration, when there is one, keeps what the two share.
+    SharedEntries shared = SaveSharedEntries(ClassKeyOf(*g_objectMap[0].clsid), SharedScriptKeys(),
+                                             L"TypeLib\\{C84D3A09-7225-463E-B59C-AE215D34BF56}\\1.0", L"409");
     RegKey toolbar;
     if (RegCreateKeyA(HKEY_LOCAL_MACHINE, kToolbarKey, toolbar.put()) == ERROR_SUCCESS) {
         for (const char* value : kToolbarValues) RegDeleteValueA(toolbar.get(), value);
@@ -308,5 +340,6 @@ HRESULT ServerUnregister() {
             typeLib->ReleaseTLibAttr(attributes);
         }
     }
+    RestoreSharedEntries(shared);
     return S_OK;
 }

@@ -102,7 +102,7 @@ TEST_F(Registration, WritesScript104TheCategoryAndTheTypeLibrary) {
     std::string lib = std::string(kTypeLibKey) + "\\1.0";
     EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, lib, nullptr),
               "Rodivire 1.0 \xC0\xB2\xCC\xDF \xD7\xB2\xCC\xDE\xD7\xD8");
-    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, lib + "\\409\\win32", nullptr), DllPath());
+    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, lib + "\\409\\" + kOwnPlatformKey, nullptr), DllPath());
     EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, lib + "\\HELPDIR", nullptr), Folder(DllPath()));
 }
 
@@ -242,7 +242,7 @@ TEST_F(CopyWithoutTypeLibrary, FindsTheLibraryBesideItAndNamesThatFolder) {
     WriteBytes(dir_ + "\\pelorin.beta.tlb", tlb_);
     EXPECT_EQ(RegisterCopy(), S_OK);
     std::string lib = std::string(kTypeLibKey) + "\\1.0";
-    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, lib + "\\409\\win32", nullptr), dir_ + "\\pelorin.beta.tlb");
+    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, lib + "\\409\\" + kOwnPlatformKey, nullptr), dir_ + "\\pelorin.beta.tlb");
     EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, lib + "\\HELPDIR", nullptr), dir_ + "\\");
 }
 
@@ -287,7 +287,7 @@ TEST(ModuleResources, TypeLibraryNamesTheFourBands) {
     EXPECT_EQ(attributes->wMajorVerNum, 1);
     EXPECT_EQ(attributes->wMinorVerNum, 0);
     EXPECT_EQ(attributes->lcid, 0x409u);
-    EXPECT_EQ(attributes->syskind, SYS_WIN32);
+    EXPECT_EQ(attributes->syskind, kOwnSysKind);  // built for this build's Windows
     typeLib->ReleaseTLibAttr(attributes);
 
     BSTR name = nullptr, help = nullptr;
@@ -319,6 +319,33 @@ TEST(ModuleResources, TypeLibraryNamesTheFourBands) {
         info->Release();
     }
     typeLib->Release();
+}
+
+// The version resource tells the two DLLs apart: the same version, each its own architecture.
+TEST(ModuleResources, VersionNamesTheArchitecture) {
+    std::string dll = DllPath();
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeA(dll.c_str(), &ignored);
+    ASSERT_GT(size, 0u);
+    std::vector<char> data(size);
+    ASSERT_TRUE(GetFileVersionInfoA(dll.c_str(), 0, size, data.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
+    EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+    char* text = nullptr;
+    ASSERT_TRUE(VerQueryValueA(data.data(), "\\StringFileInfo\\041104b0\\FileDescription",
+                               reinterpret_cast<void**>(&text), &length));
+#ifdef _WIN64
+    EXPECT_STREQ(text, "Pelorin toolbar (64-bit, x64)");
+#else
+    EXPECT_STREQ(text, "Pelorin toolbar (32-bit, x86)");
+#endif
+    ASSERT_TRUE(VerQueryValueA(data.data(), "\\StringFileInfo\\041104b0\\FileVersion",
+                               reinterpret_cast<void**>(&text), &length));
+    EXPECT_STREQ(text, "1, 0, 0, 1");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <oaidl.h>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,16 @@
 std::string BuildDir();
 std::string DllPath();
 std::string SourceDir();
+
+// What this build is for: the type library's system kind and its key under
+// TypeLib\{...}\1.0\409 ("win32" or "win64").
+#ifdef _WIN64
+constexpr SYSKIND kOwnSysKind = SYS_WIN64;
+constexpr const char kOwnPlatformKey[] = "win64";
+#else
+constexpr SYSKIND kOwnSysKind = SYS_WIN32;
+constexpr const char kOwnPlatformKey[] = "win32";
+#endif
 
 // Writes bytes exactly as given (the tests spell code page 932 texts as bytes).
 void WriteBytes(const std::string& path, const std::string& bytes);
