@@ -251,7 +251,11 @@ LRESULT SetButtonImage(HWND toolbar, int position, ButtonImage image) {
         if (answer == 0 || GetButtonImage(toolbar, position) == image) break;
         Sleep(300);
     }
-    InvalidateRect(toolbar, nullptr, TRUE);
+    // Only the button whose image changed is repainted: the whole toolbar, twice an item,
+    // made a pass cost more the more buttons it had.
+    RECT button = {};
+    bool known = SendMessageA(toolbar, TB_GETITEMRECT, position, reinterpret_cast<LPARAM>(&button)) != 0;
+    InvalidateRect(toolbar, known ? &button : nullptr, TRUE);
     UpdateWindow(toolbar);
     return answer;
 }
