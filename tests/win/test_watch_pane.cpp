@@ -267,6 +267,7 @@ TEST_F(WatchPane, ClosingWhileTheWorkerWaitsEndsItAtOnce) {
     SetPage("a", kFirst);
     Open();
     ASSERT_TRUE(WaitForImage(1, Changed));
+    PumpMessages(300);  // the worker clears its event after the last image, then waits
     host_->CloseBand();
     // The pane waited for the idle worker's thread, so the library is free at once.
     EXPECT_EQ(LoadedDllCanUnloadNow(), S_OK);
