@@ -20,6 +20,13 @@ const UINT_PTR kPollTimer = 0;
 const UINT kToolbarId = 99;
 const int kImageWidth = 27;
 const int kImageHeight = 16;
+// The worker's image changes, made by the pane on its own thread (see SetButtonImage):
+// wParam the button's position, lParam the image. Answers kImageRefused, kImageTook or
+// kImageDidNotTake.
+const UINT kShowImageMessage = WM_APP + 1;
+const LRESULT kImageRefused = 0;
+const LRESULT kImageTook = 1;
+const LRESULT kImageDidNotTake = 2;
 const DWORD kToolbarStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN |
                             TBSTYLE_TRANSPARENT | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NODIVIDER |
                             CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_TOP;  // 0x5600894D
@@ -149,6 +156,43 @@ void OpenWatchItem(WatchPaneState* state, WPARAM wParam) {
     }
 }
 
+// One attempt at an image, on the toolbar's own thread: the set and the check that it took
+// cannot be split by anything else the thread does (the user's opening of the item).
+// Only the button whose image changed is repainted: the whole toolbar, twice an item, made
+// a pass cost more the more buttons it had.
+void RepaintButton(HWND toolbar, int position) {
+    RECT button = {};
+    bool known = SendMessageA(toolbar, TB_GETITEMRECT, position, reinterpret_cast<LPARAM>(&button)) != 0;
+    InvalidateRect(toolbar, known ? &button : nullptr, TRUE);
+    UpdateWindow(toolbar);
+}
+
+LRESULT TrySetImage(HWND toolbar, int position, ButtonImage image) {
+    TBBUTTONINFOA info = ImageInfo(image);
+    if (!SendMessageA(toolbar, TB_SETBUTTONINFOA, position, reinterpret_cast<LPARAM>(&info))) return kImageRefused;
+    return GetButtonImage(toolbar, position) == image ? kImageTook : kImageDidNotTake;
+}
+
+// The worker's image for button `position`, shown on the UI thread. A Changed found before
+// the user opened the item is stale once the user has: the item's digest is then the seen
+// one, and the button stays Seen.
+LRESULT ShowWorkerImage(WatchPaneState* state, WPARAM position, ButtonImage image) {
+    if (!state->toolbar || position >= state->items.size()) return kImageRefused;
+    if (image == Changed) {
+        WatchItem& item = state->items[position];
+        std::string address, digest;
+        {
+            ItemLock lock(item);
+            address = PageAddress(item);
+            digest = item.digest;
+        }
+        if (!digest.empty() && digest == ReadSeenDigest(address, std::string())) image = Seen;
+    }
+    LRESULT result = TrySetImage(state->toolbar, static_cast<int>(position), image);
+    RepaintButton(state->toolbar, static_cast<int>(position));
+    return result;
+}
+
 void ShowTooltip(WatchPaneState* state, NMHDR* header) {
     UINT_PTR id = header->idFrom;
     bool known = id >= 1 && id <= state->items.size();
@@ -217,6 +261,8 @@ LRESULT CALLBACK WatchPaneProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     case WM_TIMER:
         if (state->wakeEvent) SetEvent(state->wakeEvent);
         break;
+    case kShowImageMessage:
+        return ShowWorkerImage(state, wParam, static_cast<ButtonImage>(lParam));
     case WM_DESTROY:
         StopPolling(hwnd, state);
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
@@ -244,20 +290,21 @@ ButtonImage GetButtonImage(HWND toolbar, int position) {
 
 LRESULT SetButtonImage(HWND toolbar, int position, ButtonImage image) {
     if (!toolbar) return 0;
-    TBBUTTONINFOA info = ImageInfo(image);
-    LRESULT answer = 0;
+    // From the worker, each attempt is one message to the pane, which sets and checks on the
+    // UI thread. Sent as two toolbar messages, the user's click could come between them: the
+    // check then saw Seen, took it for a failed set and put the worker's image back 300 ms
+    // later (a button just opened went back to Checking, or to a stale Changed).
+    bool fromWorker = GetWindowThreadProcessId(toolbar, nullptr) != GetCurrentThreadId();
+    HWND pane = GetParent(toolbar);
+    LRESULT answer = kImageRefused;
     for (int attempt = 0; attempt < 10; ++attempt) {
-        answer = SendMessageA(toolbar, TB_SETBUTTONINFOA, position, reinterpret_cast<LPARAM>(&info));
-        if (answer == 0 || GetButtonImage(toolbar, position) == image) break;
+        answer = fromWorker ? SendMessageA(pane, kShowImageMessage, static_cast<WPARAM>(position), image)
+                            : TrySetImage(toolbar, position, image);
+        if (answer != kImageDidNotTake) break;
         Sleep(300);
     }
-    // Only the button whose image changed is repainted: the whole toolbar, twice an item,
-    // made a pass cost more the more buttons it had.
-    RECT button = {};
-    bool known = SendMessageA(toolbar, TB_GETITEMRECT, position, reinterpret_cast<LPARAM>(&button)) != 0;
-    InvalidateRect(toolbar, known ? &button : nullptr, TRUE);
-    UpdateWindow(toolbar);
-    return answer;
+    if (!fromWorker) RepaintButton(toolbar, position);
+    return answer == kImageRefused ? 0 : 1;
 }
 
 HWND CreateWatchPane(HWND parent, const BandCreateParams* params) {

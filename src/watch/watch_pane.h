@@ -51,5 +51,7 @@ private:
 HWND CreateWatchPane(HWND parent, const BandCreateParams* params);
 
 ButtonImage GetButtonImage(HWND toolbar, int position);
-// Sets the image and checks that it took, retrying a few times; the toolbar's last answer.
+// Sets the image and checks that it took, retrying a few times; non-zero when the toolbar
+// accepted the last request. Called from the worker, the pane makes each attempt on its
+// own thread.
 LRESULT SetButtonImage(HWND toolbar, int position, ButtonImage image);
