@@ -1,16 +1,20 @@
-// demo_driver.exe --shots FOLDER [--stay]: takes the whole band through a short session, as
-// a user would, and prints what happened.
+// demo_driver.exe --part PART --shots FOLDER: takes the band through one part of a short
+// session, as a user would, and prints what happened. The parts:
+//   browser  the band in a browser window (the 32-bit driver: a 32-bit browser);
+//   taskbar  the band in the taskbar, with no browser (the 64-bit driver: 64-bit Explorer);
+//   stay     the band stays open in a browser window until the window is closed, so a person
+//            can click and type;
+//   removed  after Pelorin was removed: nothing of its registration is left in either registry
+//            view, and the record of seen pages is.
 //
-// The band comes through COM in the band host (tools/bandhost), first as in a browser window,
-// then as in the taskbar. The driver clicks watch buttons, types into the search box and
-// presses Enter through the band's TranslateAcceleratorIO, and "browses": every navigation
-// the band asks of the host's recording browser is fetched from the demo site and its text
-// shown below the band, as a browser would show the page. What the site and the search
+// The band comes through COM in the band host (tools/bandhost), and each part names the DLL
+// that the host loaded and the bitness its version resource gives. The driver clicks watch
+// buttons, types into the search box and presses Enter through the band's
+// TranslateAcceleratorIO, and "browses": every navigation the band asks of the host's
+// recording browser is fetched from the demo site and its text shown below the band, as a
+// browser would show the page. What the site and the search
 // service received comes from the site's log (tools/demo/site.py). Screenshots of the host
 // window go to FOLDER as .bmp files.
-//
-// With --stay, the band stays open in a browser window after the session until the window
-// is closed, so a person can click and type.
 //
 // Texts are handled in code page 932, like the band's; the transcript is printed in UTF-8.
 #include <windows.h>
@@ -607,6 +611,43 @@ bool Attach(BandHost& host, Band& band) {
     return true;
 }
 
+// The version resource's FileDescription of a file, which names its bitness.
+std::string FileDescription(const std::string& path) {
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    if (size == 0) return std::string();
+    std::vector<char> data(size);
+    if (!GetFileVersionInfoA(path.c_str(), 0, size, data.data())) return std::string();
+    struct Translation {
+        WORD language, codePage;
+    }* translations = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueA(data.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translations),
+                        &length) ||
+        length < sizeof *translations)
+        return std::string();
+    char query[64];
+    std::snprintf(query, sizeof query, "\\StringFileInfo\\%04x%04x\\FileDescription", translations->language,
+                  translations->codePage);
+    char* text = nullptr;
+    if (!VerQueryValueA(data.data(), query, reinterpret_cast<void**>(&text), &length) || !text) return std::string();
+    return text;
+}
+
+// Which DLL the host process loaded, and whether its bitness is the host's: a 64-bit host
+// (the taskbar's Explorer) can only load the 64-bit band, a 32-bit browser the 32-bit one.
+void SayWhichBand(const char* where) {
+    const bool host64 = sizeof(void*) == 8;
+    char path[MAX_PATH] = "";
+    HMODULE band = GetModuleHandleA("pelorin.beta.dll");
+    if (band) GetModuleFileNameA(band, path, sizeof path);
+    std::string description = band ? FileDescription(path) : std::string();
+    Say("  the %s is a %s process; it loaded %s", where, host64 ? "64-bit" : "32-bit", band ? path : "no band");
+    Say("  that DLL's version resource: \"%s\"", description.c_str());
+    Check(description.find(host64 ? "(64-bit, x64)" : "(32-bit, x86)") != std::string::npos,
+          host64 ? "the 64-bit band, in a 64-bit host" : "the 32-bit band, in a 32-bit host");
+}
+
 // A browser window near the top left; the taskbar along the bottom of the screen.
 std::unique_ptr<BandHost> OpenHost(HostMode mode) {
     std::unique_ptr<BandHost> host(new BandHost(mode));
@@ -657,7 +698,7 @@ bool HasParam(const std::vector<SiteEntry>& entries, const std::string& param) {
 
 void BrowserSession() {
     Say("");
-    Say("== 1. The band in a browser window");
+    Say("== 1. The band in a %s browser window", sizeof(void*) == 8 ? "64-bit" : "32-bit");
     // The third page answers slowly this once, so that the first pass can be caught midway.
     Control("delay/4/notice.html");
     SiteNews();
@@ -671,6 +712,7 @@ void BrowserSession() {
     SetWindowTextA(g_view, "\r\n\r\nPelorin: ボタンをクリックするとページがここに表示されます。");
     Band band;
     Check(Attach(*host, band), "the band holds the watch toolbar and the search box");
+    SayWhichBand("browser");
     Say("  band size from GetBandInfo: min %ld x %ld", host->bandInfo().ptMinSize.x, host->bandInfo().ptMinSize.y);
     std::string titles;
     for (const std::string& t : band.titles) titles += (titles.empty() ? "" : ", ") + t;
@@ -800,11 +842,12 @@ void BrowserSession() {
 
 void TaskbarSession() {
     Say("");
-    Say("== 8. The band in the taskbar (no browser)");
+    Say("== 8. The band in the taskbar of %s Windows (no browser)", sizeof(void*) == 8 ? "64-bit" : "32-bit");
     std::unique_ptr<BandHost> host = OpenHost(HostMode::Taskbar);
     g_boxBackdrop = WindowArea(host->hostWindow());
     HRESULT hr = host->CreateBand();
     if (!Check(SUCCEEDED(hr), "the taskbar host created the band, offering no browser")) return;
+    SayWhichBand("taskbar");
     Band band;
     Attach(*host, band);
     PumpUntil(
@@ -815,6 +858,7 @@ void TaskbarSession() {
         },
         15000);
     Say("  after its first pass: %s", band.States().c_str());
+    Shot("taskbar-band", WindowArea(host->hostWindow()), "the band in the taskbar after its first pass");
     SiteNews();
     Click(band, band.Find(kNotice));
     bool opened = PumpUntil(
@@ -854,59 +898,45 @@ void TaskbarSession() {
     g_host = nullptr;
 }
 
-std::string RegistryText(HKEY root, const char* path, const char* name) {
-    char data[MAX_PATH * 2] = "";
-    DWORD size = sizeof data - 1;
+// Whether a key exists in one registry view (KEY_WOW64_32KEY or KEY_WOW64_64KEY).
+bool KeyExists(HKEY root, const std::string& path, REGSAM view) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return std::string();
-    LONG result = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
     RegCloseKey(key);
-    return result == ERROR_SUCCESS ? std::string(data) : std::string();
+    return true;
 }
 
-std::string g_dll;
-
-// Runs regsvr32 on the DLL, as a user does at a command prompt; its exit code.
-DWORD Regsvr32(const std::string& options) {
-    std::string command = "regsvr32.exe " + options + " \"" + g_dll + "\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    DWORD exitCode = 1;
-    if (!g_dll.empty() && CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                         &startup, &process)) {
-        WaitForSingleObject(process.hProcess, 30000);
-        GetExitCodeProcess(process.hProcess, &exitCode);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    return exitCode;
-}
-
-// Removal, as the user guide tells it: regsvr32 /u takes the registration away, and the
-// record of seen pages stays.
-void RemovalSession() {
-    Say("");
-    Say("== 9. Removing the band with regsvr32 /u");
-    const char kClass[] = "CLSID\\{408EA957-CF17-4D81-93AB-FDDA7ACDA90F}";
-    std::string dll = RegistryText(HKEY_CLASSES_ROOT, (std::string(kClass) + "\\InprocServer32").c_str(), nullptr);
-    Say("  registered server: %s", dll.c_str());
-    g_dll = dll;
-    DWORD exitCode = Regsvr32("/u /s");
-    Check(exitCode == 0, "regsvr32 /u succeeded");
+bool ValueExists(HKEY root, const std::string& path, const char* name, REGSAM view) {
     HKEY key = nullptr;
-    bool gone = RegOpenKeyExA(HKEY_CLASSES_ROOT, kClass, 0, KEY_READ, &key) != ERROR_SUCCESS;
-    if (!gone) RegCloseKey(key);
-    bool toolbarGone = true;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar", 0, KEY_READ, &key) ==
-        ERROR_SUCCESS) {
-        toolbarGone = RegQueryValueExA(key, "{408EA957-CF17-4D81-93AB-FDDA7ACDA90F}", nullptr, nullptr, nullptr,
-                                       nullptr) != ERROR_SUCCESS;
-        RegCloseKey(key);
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
+    bool found = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return found;
+}
+
+// After removal: nothing of the band's registration is left in either view, and the record
+// of seen pages, which is the user's, stays.
+void RemovedSession() {
+    Say("");
+    Say("== 9. After removing Pelorin");
+    const std::string kClass = "CLSID\\{408EA957-CF17-4D81-93AB-FDDA7ACDA90F}";
+    const char kToolbar[] = "SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar";
+    const char kClassId[] = "{408EA957-CF17-4D81-93AB-FDDA7ACDA90F}";
+    static const struct {
+        REGSAM view;
+        const char* name;
+    } kViews[] = {{KEY_WOW64_64KEY, "64-bit"}, {KEY_WOW64_32KEY, "32-bit"}};
+    for (const auto& v : kViews) {
+        bool left = KeyExists(HKEY_CLASSES_ROOT, kClass, v.view) ||
+                    ValueExists(HKEY_LOCAL_MACHINE, kToolbar, kClassId, v.view) ||
+                    KeyExists(HKEY_CLASSES_ROOT, "Pelorin.Pelorin", v.view);
+        Check(!left, (std::string("the ") + v.name +
+                      " registry view holds no class, ProgID or browser toolbar entry of Pelorin")
+                         .c_str());
     }
-    Check(gone && toolbarGone, "the class and the browser's toolbar entry are gone");
     Say("  the record of seen pages stays, HKCU\\Software\\Vorna\\Pelorin:");
     int values = 0;
+    HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Vorna\\Pelorin", 0, KEY_READ, &key) == ERROR_SUCCESS) {
         for (DWORD i = 0;; ++i) {
             char name[300] = "";
@@ -927,8 +957,7 @@ void RemovalSession() {
 void Stay() {
     Say("");
     Say("The band stays open in a browser window: click its buttons, type into its box and press");
-    Say("Enter; close the window to end the demo.");
-    Regsvr32("/s");  // registered again, for you
+    Say("Enter; close the window, and Pelorin is removed.");
     std::unique_ptr<BandHost> host = OpenHost(HostMode::Browser);
     if (FAILED(host->CreateBand())) return;
     AddView(host->hostWindow());
@@ -952,19 +981,20 @@ void Stay() {
 
 int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);  // the transcript is UTF-8, written as it is
-    bool stay = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--shots") == 0 && i + 1 < argc) {
-            g_shots = argv[++i];
-        } else if (std::strcmp(argv[i], "--stay") == 0) {
-            stay = true;
+    static const char kUsage[] = "usage: demo_driver --part browser|taskbar|stay|removed --shots FOLDER\n";
+    std::string part;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--shots") == 0) {
+            g_shots = argv[i + 1];
+        } else if (std::strcmp(argv[i], "--part") == 0) {
+            part = argv[i + 1];
         } else {
-            std::fprintf(stderr, "usage: demo_driver --shots FOLDER [--stay]\n");
-            return 2;
+            break;
         }
     }
-    if (g_shots.empty()) {
-        std::fprintf(stderr, "usage: demo_driver --shots FOLDER [--stay]\n");
+    if (argc % 2 == 0 || g_shots.empty() ||
+        (part != "browser" && part != "taskbar" && part != "stay" && part != "removed")) {
+        std::fprintf(stderr, "%s", kUsage);
         return 2;
     }
     CreateDirectoryA(g_shots.c_str(), nullptr);
@@ -972,13 +1002,17 @@ int main(int argc, char** argv) {
         Say("The demo site does not answer on pages.test:80; run the demo through scripts/demo.");
         return 1;
     }
+    if (part == "stay") {
+        Stay();
+        return 0;
+    }
     InitializeCriticalSection(&g_boxLock);
     g_boxStop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE boxes = CreateThread(nullptr, 0, WatchBoxes, nullptr, 0, nullptr);
 
-    BrowserSession();
-    TaskbarSession();
-    RemovalSession();
+    if (part == "browser") BrowserSession();
+    if (part == "taskbar") TaskbarSession();
+    if (part == "removed") RemovedSession();
 
     SetEvent(g_boxStop);
     WaitForSingleObject(boxes, 5000);
@@ -987,13 +1021,11 @@ int main(int argc, char** argv) {
     int happened = 0;
     for (const StepResult& r : g_results) happened += r.ok;
     Say("");
-    Say("== Summary: %d of %d steps happened as expected", happened, static_cast<int>(g_results.size()));
+    Say("== %s: %d of %d steps happened as expected", part.c_str(), happened, static_cast<int>(g_results.size()));
     for (const StepResult& r : g_results)
         if (!r.ok) Say("  did not happen: %s", r.name.c_str());
     std::string shots;
     for (const std::string& s : g_shotNames) shots += (shots.empty() ? "" : " ") + s + ".png";
-    Say("  screenshots: %s", shots.c_str());
-
-    if (stay) Stay();
+    if (!shots.empty()) Say("  screenshots: %s", shots.c_str());
     return happened == static_cast<int>(g_results.size()) ? 0 : 1;
 }
