@@ -66,6 +66,12 @@ add_custom_command(OUTPUT ${sample_ini}
 add_custom_target(pelorin_sample_ini DEPENDS ${sample_ini})
 add_dependencies(pelorin pelorin_sample_ini)
 
+# The setup program, given the 64-bit build whose DLL it carries beside the 32-bit one.
+set(PELORIN_WIN64_BUILD "" CACHE PATH "the 64-bit build, for the setup program (32-bit build only)")
+if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND PELORIN_WIN64_BUILD)
+  add_subdirectory(installer)
+endif()
+
 if(NOT PELORIN_COMPILE_ONLY)
   add_subdirectory(tools/bandhost)
   # The demo drives the band in the band host.

@@ -7,81 +7,17 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstdlib>
 #include <string>
 
+#include "support/registry_views.h"
 #include "support/test_env.h"
 
 namespace {
 
-const char kClassKey[] = "CLSID\\{408EA957-CF17-4D81-93AB-FDDA7ACDA90F}";
-const char kCategoryKey[] = "\\Implemented Categories\\{00021492-0000-0000-C000-000000000046}";
-const char kToolbarKey[] = "SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar";
-const char kToolbarValue[] = "{408EA957-CF17-4D81-93AB-FDDA7ACDA90F}";
-const char kTypeLibVersion[] = "TypeLib\\{C84D3A09-7225-463E-B59C-AE215D34BF56}\\1.0";
-const char kMissing[] = "<missing>";
-
-std::string Win32BuildDir() {
-    const char* value = std::getenv("PELORIN_WIN32_BUILD");
-    if (!value || !*value) return std::string();
-    std::string path = std::string("Z:") + value;
-    for (char& c : path) {
-        if (c == '/') c = '\\';
-    }
-    return path;
-}
-
-std::string SystemFolder(bool wow64) {
-    char folder[MAX_PATH] = "";
-    if (wow64) {
-        GetSystemWow64DirectoryA(folder, MAX_PATH);
-    } else {
-        GetSystemDirectoryA(folder, MAX_PATH);
-    }
-    return folder;
-}
-
-int RunProgram(std::string command) {
-    STARTUPINFOA startup = {sizeof startup};
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        return -1;
-    }
-    DWORD code = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return static_cast<int>(code);
-}
-
-// regsvr32 of the given bitness, from its own system folder.
-int Regsvr32(bool bits32, const std::string& arguments, const std::string& dll) {
-    return RunProgram("\"" + SystemFolder(bits32) + "\\regsvr32.exe\" " + arguments + " \"" + dll + "\"");
-}
-
-// A REG_SZ value in one view (view 0: this process's own), or kMissing.
-std::string Read(HKEY root, const std::string& path, const char* name, REGSAM view = 0) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return kMissing;
-    char data[1024] = "";
-    DWORD size = sizeof data, type = 0;
-    LONG result = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS && type == REG_SZ ? std::string(data) : std::string(kMissing);
-}
-
-bool Exists(HKEY root, const std::string& path, REGSAM view = 0) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
-}
-
-
 class SideBySide : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string win32 = Win32BuildDir();
+        std::string win32 = BuildDirFromEnvironment("PELORIN_WIN32_BUILD");
         ASSERT_FALSE(win32.empty()) << "PELORIN_WIN32_BUILD names no 32-bit build; run the tests through scripts/test";
         probe32_ = win32 + "\\tests\\win\\com_probe.exe";
         probe64_ = BuildDir() + "\\tests\\win\\com_probe.exe";
@@ -109,14 +45,7 @@ protected:
     }
 
     // The DLL a host of that bitness gets from COM, or "failed ..." when it gets none.
-    std::string Probe(bool bits32) {
-        std::string out = BuildDir() + "\\scratch\\probe-" + (bits32 ? "32" : "64") + ".txt";
-        DeleteFileA(out.c_str());
-        int code = RunProgram("\"" + (bits32 ? probe32_ : probe64_) + "\" \"" + out + "\"");
-        std::string text = ReadBytes(out);
-        DeleteFileA(out.c_str());
-        return code == 0 ? text : "failed " + std::to_string(code) + " " + text;
-    }
+    std::string Probe(bool bits32) { return ProbeBand(bits32 ? probe32_ : probe64_); }
 
     void ExpectRegisteredIn(REGSAM view, const std::string& dll, const char* platform) {
         SCOPED_TRACE(platform);
