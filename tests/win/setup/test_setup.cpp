@@ -241,4 +241,33 @@ TEST_F(Setup, AFailedRegistrationLeavesNothingInstalled) {
     }
 }
 
+// A browser holding the old DLL: the setup says so, and (the default answer of a silent
+// run) leaves the new files to replace the old ones at the next restart, which registers
+// them; nothing is a mix of versions in between. Wine's wineboot does at a restart what
+// Windows does: it carries out the pending renames and runs the RunOnce entries.
+TEST_F(Setup, ADllInUseIsReplacedAndRegisteredAtTheNextRestart) {
+    ASSERT_EQ(Install(packages_ + "\\pelorin-setup-older.exe"), 0);
+    const char* own = sizeof(void*) == 8 ? "x64" : "x86";
+    std::string older = ReadBytes(Dll(own));
+    HMODULE held = LoadLibraryA(Dll(own).c_str());
+    ASSERT_NE(held, nullptr);
+
+    EXPECT_EQ(Install(setup_), 3010);  // done, and a restart is needed
+    EXPECT_EQ(ReadBytes(Dll(own)), older);
+    EXPECT_EQ(ReadBytes(Dll("x86")), ReadBytes(packages_ + "\\older\\x86\\pelorin.beta.dll"));
+    EXPECT_EQ(Entry("DisplayVersion"), PELORIN_VERSION);
+    // The band still works from the files as they are until then.
+    EXPECT_EQ(ProbeBand(probe32_), Dll("x86"));
+    FreeLibrary(held);
+
+    ASSERT_EQ(RunProgram("\"" + SystemFolder(false) + "\\wineboot.exe\" -r", 120000), 0);
+    ExpectInstalled(PELORIN_VERSION);
+    EXPECT_FALSE(FileExists(Dll("x86") + ".new"));
+    EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", "Pelorin86",
+                   KEY_WOW64_64KEY),
+              kMissing);
+    ASSERT_EQ(Uninstall(), 0);
+    ExpectNothingInstalled();
+}
+
 }  // namespace
