@@ -934,6 +934,15 @@ void RemovedSession() {
                       " registry view holds no class, ProgID or browser toolbar entry of Pelorin")
                          .c_str());
     }
+    bool filesGone = GetFileAttributesA("C:\\Program Files\\Vorna\\Pelorin") == INVALID_FILE_ATTRIBUTES;
+    bool entryGone = !KeyExists(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelorin",
+                                KEY_WOW64_64KEY);
+    Check(filesGone && entryGone,
+          "C:\\Program Files\\Vorna\\Pelorin and the installed-programs entry are gone");
+    char appData[MAX_PATH] = "";
+    GetEnvironmentVariableA("APPDATA", appData, sizeof appData);
+    std::string ini = std::string(appData) + "\\pelorin.ini";
+    Check(GetFileAttributesA(ini.c_str()) != INVALID_FILE_ATTRIBUTES, ("the user's " + ini + " stays").c_str());
     Say("  the record of seen pages stays, HKCU\\Software\\Vorna\\Pelorin:");
     int values = 0;
     HKEY key = nullptr;
