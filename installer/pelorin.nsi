@@ -281,4 +281,8 @@ Section "Uninstall"
   !insertmacro RemovePelorin
   DetailPrint "$(Kept)"
   MessageBox MB_OK|MB_ICONINFORMATION "$(Kept)" /SD IDOK
+  ; A DLL still loaded goes at the next restart.
+  ${If} ${RebootFlag}
+    SetErrorLevel ${EXIT_RESTART_NEEDED}
+  ${EndIf}
 SectionEnd

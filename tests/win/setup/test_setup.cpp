@@ -243,7 +243,8 @@ TEST_F(Setup, AFailedRegistrationLeavesNothingInstalled) {
 
 // A browser holding the old DLL: the setup says so, and (the default answer of a silent
 // run) leaves the new files to replace the old ones at the next restart, which registers
-// them; nothing is a mix of versions in between. Wine's wineboot does at a restart what
+// them; nothing is a mix of versions in between. The uninstaller likewise removes a held
+// DLL at the next restart. Wine's wineboot does at a restart what
 // Windows does: it carries out the pending renames and runs the RunOnce entries.
 TEST_F(Setup, ADllInUseIsReplacedAndRegisteredAtTheNextRestart) {
     ASSERT_EQ(Install(packages_ + "\\pelorin-setup-older.exe"), 0);
@@ -266,7 +267,15 @@ TEST_F(Setup, ADllInUseIsReplacedAndRegisteredAtTheNextRestart) {
     EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", "Pelorin86",
                    KEY_WOW64_64KEY),
               kMissing);
-    ASSERT_EQ(Uninstall(), 0);
+
+    // Removed while held: the registration goes now, the file at the next restart.
+    held = LoadLibraryA(Dll(own).c_str());
+    ASSERT_NE(held, nullptr);
+    EXPECT_EQ(Uninstall(), 3010);
+    EXPECT_FALSE(Exists(HKEY_CLASSES_ROOT, kClassKey, KEY_WOW64_32KEY));
+    EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_64KEY));
+    FreeLibrary(held);
+    ASSERT_EQ(RunProgram("\"" + SystemFolder(false) + "\\wineboot.exe\" -r", 120000), 0);
     ExpectNothingInstalled();
 }
 
