@@ -5,16 +5,16 @@
 //   stay     the band stays open in a browser window until the window is closed, so a person
 //            can click and type;
 //   removed  after Pelorin was removed: nothing of its registration is left in either registry
-//            view, and the record of seen pages is.
+//            view, nor its files or installed-programs entry; the user's pelorin.ini and
+//            record of seen pages are.
 //
 // The band comes through COM in the band host (tools/bandhost), and each part names the DLL
 // that the host loaded and the bitness its version resource gives. The driver clicks watch
 // buttons, types into the search box and presses Enter through the band's
 // TranslateAcceleratorIO, and "browses": every navigation the band asks of the host's
 // recording browser is fetched from the demo site and its text shown below the band, as a
-// browser would show the page. What the site and the search
-// service received comes from the site's log (tools/demo/site.py). Screenshots of the host
-// window go to FOLDER as .bmp files.
+// browser would show the page. What the site and the search service received comes from the
+// site's log (tools/demo/site.py). Screenshots of the host window go to FOLDER as .bmp files.
 //
 // Texts are handled in code page 932, like the band's; the transcript is printed in UTF-8.
 #include <windows.h>
