@@ -1,10 +1,16 @@
 // Figures for the watch pane, printed, not asserted (run it inside the test sandbox, with
 // the band registered):
-//   - one polling pass over 50 items served by the HTTP fixture, against the sum of the 50
-//     fetch-and-digest times alone: what the pass adds beyond its fetches;
-//   - the UI thread's longest stall while a pass runs;
+//   - for 10, 50 and 200 pages served by the HTTP fixture: one polling pass against the
+//     same fetch-and-digests made one after the other alone (the pass's pages and the
+//     built-in one, as the worker makes them), as a ratio and as the time the pass adds per
+//     item; the median of a few passes, each next to a run of the fetches alone;
+//   - the UI thread's longest stall while those passes run;
 //   - how long CloseDW takes with a fetch in flight (median of many).
+// The end of a pass is seen where it happens, in the toolbar's own messages on the UI
+// thread, so that nothing the benchmark does to watch (no request to the fixture) delays
+// the image changes it waits for.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -16,6 +22,7 @@
 #include "services/digest_page.h"
 #include "support/test_env.h"
 #include "support/watch_probe.h"
+#include "watch/watch_item.h"
 
 namespace {
 
@@ -30,9 +37,31 @@ double Now() {
     return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-int Requests(const std::string& name) { return std::atoi(FixtureGet("/_ctl/count/" + name).body.c_str()); }
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
 
-// Pumps the UI thread until done() holds; returns the longest gap between two turns.
+// The images the toolbar is told to give its last button (the built-in item, last in every
+// pass), seen by subclassing it on the UI thread.
+WNDPROC g_toolbarProc = nullptr;
+WPARAM g_lastButton = 0;
+int g_lastButtonResults = 0;  // Changed or Seen given to the last button so far
+double g_lastResultAt = 0;
+
+LRESULT CALLBACK WatchingToolbarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == TB_SETBUTTONINFOA && wParam == g_lastButton && lParam) {
+        auto* info = reinterpret_cast<const TBBUTTONINFOA*>(lParam);
+        if ((info->dwMask & TBIF_IMAGE) && (info->iImage == 2 || info->iImage == 3)) {
+            ++g_lastButtonResults;
+            g_lastResultAt = Now();
+        }
+    }
+    return CallWindowProcA(g_toolbarProc, hwnd, message, wParam, lParam);
+}
+
+// Pumps the UI thread until done() holds; returns the longest time between two turns, that
+// is, the longest the thread was kept from its own messages.
 template <typename Done>
 double PumpMeasuringStalls(Done done) {
     double longest = 0, last = Now();
@@ -46,10 +75,79 @@ double PumpMeasuringStalls(Done done) {
         longest = std::max(longest, now - last);
         last = now;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
-        longest = std::max(longest, Now() - last);
-        last = Now();
+        now = Now();
+        longest = std::max(longest, now - last);
+        last = now;
     }
     return longest;
+}
+
+struct PassFigures {
+    int items = 0;
+    double pass = 0;          // median
+    double fetchesAlone = 0;  // median
+    double stall = 0;         // longest over all passes
+};
+
+PassFigures MeasurePasses(int items, int rounds) {
+    FixtureGet("/_ctl/reset");
+    ClearSeenStore();
+    std::string ini = "[watch]\r\n";
+    struct Page {
+        std::string host, path;
+        int ignoreMarkup;
+    };
+    std::vector<Page> pages;
+    for (int i = 1; i <= items; ++i) {
+        std::string name = "p" + std::to_string(i);
+        FixturePost("/_ctl/set/" + name, std::string(20000, 'a' + i % 26) + "<p>" + name + "</p>");
+        ini += "item" + std::to_string(i) + "=" + name + "," + std::to_string(i % 2) +
+               ",http://pages.test/page/" + name + "\r\n";
+        pages.push_back({"pages.test", "/page/" + name, i % 2});
+    }
+    if (auto builtIn = ParseWatchItemLine(kBuiltInItemLine)) {
+        pages.push_back({builtIn->host, builtIn->path, builtIn->ignore_markup});
+    }
+    WriteAppDataIni(ini);
+
+    auto host = std::make_unique<BandHost>(HostMode::Browser);
+    if (FAILED(host->CreateBand())) {
+        std::fprintf(stderr, "the band could not be created (is the DLL registered?)\n");
+        std::exit(1);
+    }
+    HWND pane = FindWatchPane(host->bandWindow());
+    HWND toolbar = FindWatchToolbar(host->bandWindow());
+    g_lastButton = static_cast<WPARAM>(items);
+    g_lastButtonResults = 0;
+    g_toolbarProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(toolbar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchingToolbarProc)));
+    // The first pass, started by the pane itself.
+    PumpUntil([] { return g_lastButtonResults >= 1; }, 120000);
+
+    PassFigures figures;
+    figures.items = items;
+    std::vector<double> passes, alone;
+    for (int round = 0; round < rounds; ++round) {
+        // The worker clears its event just after the pass's last image: give it that moment,
+        // or the tick below would be absorbed by the pass that is ending. The fetches alone
+        // fill it.
+        double start = Now();
+        for (const Page& page : pages) DigestPage(page.host, page.ignoreMarkup, page.path);
+        alone.push_back(Now() - start);
+        PumpMessages(50);
+
+        int before = g_lastButtonResults;
+        double passStart = Now();
+        PostMessageA(pane, WM_TIMER, 0, 0);  // as the timer asks for a pass
+        double stall = PumpMeasuringStalls([&] { return g_lastButtonResults > before; });
+        passes.push_back(g_lastResultAt - passStart);
+        figures.stall = std::max(figures.stall, stall);
+    }
+    SetWindowLongPtrA(toolbar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_toolbarProc));
+    host.reset();
+    figures.pass = Median(passes);
+    figures.fetchesAlone = Median(alone);
+    return figures;
 }
 
 }  // namespace
@@ -60,48 +158,9 @@ int main() {
         return 1;
     }
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    FixtureGet("/_ctl/reset");
-    ClearSeenStore();
 
-    const int items = 50;
-    std::string ini = "[watch]\r\n";
-    for (int i = 1; i <= items; ++i) {
-        std::string name = "p" + std::to_string(i);
-        FixturePost("/_ctl/set/" + name, std::string(20000, 'a' + i % 26) + "<p>" + name + "</p>");
-        ini += "item" + std::to_string(i) + "=" + name + "," + std::to_string(i % 2) +
-               ",http://pages.test/page/" + name + "\r\n";
-    }
-    WriteAppDataIni(ini);
-
-    // The fetches alone, one after the other, as the worker makes them.
-    double fetchStart = Now();
-    for (int i = 1; i <= items; ++i) DigestPage("pages.test", i % 2, "/page/p" + std::to_string(i));
-    double fetchesAlone = Now() - fetchStart;
-
-    auto host = std::make_unique<BandHost>(HostMode::Browser);
-    if (FAILED(host->CreateBand())) {
-        std::fprintf(stderr, "the band could not be created (is the DLL registered?)\n");
-        return 1;
-    }
-    HWND pane = FindWatchPane(host->bandWindow());
-    HWND toolbar = FindWatchToolbar(host->bandWindow());
-    std::string last = "p" + std::to_string(items);
-    // The fetches above asked for each page once already.
-    PumpMeasuringStalls([&] { return Requests(last) == 2 && ButtonImageAt(toolbar, items) == 2; });
-
-    // The worker clears its event just after the pass's last image: give it that moment, or
-    // the tick below would be absorbed by the pass that is ending.
-    PumpUntil([] { return false; }, 300);
-    // A second pass, asked for as the timer asks for it.
-    double passStart = Now();
-    PostMessageA(pane, WM_TIMER, 0, 0);
-    double stall = PumpMeasuringStalls([&] {
-        // The built-in item comes last in every pass.
-        return std::atoi(FixtureGet("/_ctl/hits/toolbar/").body.c_str()) == 2 &&
-               ButtonImageAt(toolbar, items) != 1;
-    });
-    double pass = Now() - passStart;
-    host.reset();
+    std::vector<PassFigures> all;
+    for (int items : {10, 50, 200}) all.push_back(MeasurePasses(items, items >= 200 ? 3 : 5));
 
     // Closing with a fetch in flight.
     WriteAppDataIni("[watch]\r\nitem1=held,0,http://pages.test/page/held\r\n");
@@ -109,7 +168,7 @@ int main() {
     std::vector<double> closes;
     for (int run = 0; run < 30; ++run) {
         FixtureGet("/_ctl/hold/held");
-        host = std::make_unique<BandHost>(HostMode::Browser);
+        auto host = std::make_unique<BandHost>(HostMode::Browser);
         host->CreateBand();
         HWND tb = FindWatchToolbar(host->bandWindow());
         PumpUntil([&] { return ButtonImageAt(tb, 0) == 1; }, 10000);
@@ -124,10 +183,12 @@ int main() {
     RemoveAppDataIni();
     ClearSeenStore();
 
-    std::printf("watch pass over %d items:        %8.1f ms\n", items, pass);
-    std::printf("the same %d fetches alone:       %8.1f ms\n", items, fetchesAlone);
-    std::printf("pass / fetches alone:             %8.2f\n", pass / fetchesAlone);
-    std::printf("UI thread's longest stall:        %8.2f ms\n", stall);
+    std::printf("watch pass (median) against its fetch-and-digests alone (each page and the built-in one):\n");
+    std::printf("  items   pass ms   fetches ms   pass/fetches   added per item ms   UI longest stall ms\n");
+    for (const PassFigures& f : all) {
+        std::printf("  %5d  %8.1f  %11.1f  %13.2f  %18.2f  %20.2f\n", f.items, f.pass, f.fetchesAlone,
+                    f.pass / f.fetchesAlone, (f.pass - f.fetchesAlone) / (f.items + 1), f.stall);
+    }
     std::printf("CloseDW with a fetch in flight:   %8.1f ms median, %.1f ms max (%zu runs)\n",
                 closes[closes.size() / 2], closes.back(), closes.size());
     CoUninitialize();
