@@ -13,6 +13,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <map>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -20,6 +21,8 @@
 
 #include "band_host.h"
 #include "services/digest_page.h"
+#include "services/page_fetcher.h"
+#include "services/seen_store.h"
 #include "support/test_env.h"
 #include "support/watch_probe.h"
 #include "watch/watch_item.h"
@@ -82,11 +85,100 @@ double PumpMeasuringStalls(Done done) {
     return longest;
 }
 
+// The UI thread's time in the pane's handling of the worker's image changes and in what it
+// sends on (the repaint among it), by window class and message, seen by call-window hooks
+// during one more pass. Inclusive: a message handled inside another counts in both.
+struct Bucket {
+    double ms = 0;
+    int count = 0;
+};
+std::map<std::string, Bucket> g_buckets;
+struct OpenCall {
+    HWND hwnd;
+    UINT message;
+    double start;
+};
+std::vector<OpenCall> g_open;
+
+std::string BucketName(HWND hwnd, UINT message) {
+    char name[64] = "";
+    GetClassNameA(hwnd, name, sizeof name);
+    char what[32];
+    switch (message) {
+    case WM_APP + 1: std::snprintf(what, sizeof what, "image change"); break;
+    case WM_PAINT: std::snprintf(what, sizeof what, "WM_PAINT"); break;
+    case WM_ERASEBKGND: std::snprintf(what, sizeof what, "WM_ERASEBKGND"); break;
+    case WM_NOTIFY: std::snprintf(what, sizeof what, "WM_NOTIFY"); break;
+    default: std::snprintf(what, sizeof what, "0x%04X", message); break;
+    }
+    return std::string(name) + " " + what;
+}
+
+LRESULT CALLBACK CallHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION) {
+        auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        g_open.push_back({call->hwnd, call->message, Now()});
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+LRESULT CALLBACK ReturnHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION) {
+        double now = Now();
+        auto* ret = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+        for (size_t i = g_open.size(); i-- > 0;) {
+            if (g_open[i].hwnd == ret->hwnd && g_open[i].message == ret->message) {
+                Bucket& bucket = g_buckets[BucketName(ret->hwnd, ret->message)];
+                bucket.ms += now - g_open[i].start;
+                ++bucket.count;
+                g_open.resize(i);
+                break;
+            }
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// The platform calls of one image change, made here on the pane's toolbar (button 0, which is
+// in view) the way the pane makes them; medians of many, in ms.
+struct ImagePieces {
+    double setAndCheck = 0;
+    double repaint = 0;
+    double storeRead = 0;
+};
+
+ImagePieces MeasureImagePieces(HWND toolbar) {
+    std::vector<double> sets, paints, reads;
+    for (int i = 0; i < 100; ++i) {
+        TBBUTTONINFOA info = {};
+        info.cbSize = sizeof info;
+        info.dwMask = TBIF_BYINDEX | TBIF_IMAGE;
+        info.iImage = i % 2 ? 2 : 3;
+        double start = Now();
+        SendMessageA(toolbar, TB_SETBUTTONINFOA, 0, reinterpret_cast<LPARAM>(&info));
+        ButtonImageAt(toolbar, 0);
+        double set = Now();
+        RECT button = {};
+        SendMessageA(toolbar, TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&button));
+        InvalidateRect(toolbar, &button, TRUE);
+        UpdateWindow(toolbar);
+        double painted = Now();
+        ReadSeenDigest("http://pages.test/page/p1", std::string());
+        double read = Now();
+        sets.push_back(set - start);
+        paints.push_back(painted - set);
+        reads.push_back(read - painted);
+    }
+    return {Median(sets), Median(paints), Median(reads)};
+}
+
 struct PassFigures {
     int items = 0;
     double pass = 0;          // median
     double fetchesAlone = 0;  // median
     double stall = 0;         // longest over all passes
+    std::vector<std::pair<std::string, Bucket>> perItem;  // largest first
+    ImagePieces pieces;
 };
 
 PassFigures MeasurePasses(int items, int rounds) {
@@ -132,7 +224,10 @@ PassFigures MeasurePasses(int items, int rounds) {
         // or the tick below would be absorbed by the pass that is ending. The fetches alone
         // fill it.
         double start = Now();
-        for (const Page& page : pages) DigestPage(page.host, page.ignoreMarkup, page.path);
+        {
+            PageFetchSession session;  // one fetch thread for the run, as the worker's pass has
+            for (const Page& page : pages) DigestPage(page.host, page.ignoreMarkup, page.path, &session);
+        }
         alone.push_back(Now() - start);
         PumpMessages(50);
 
@@ -143,6 +238,25 @@ PassFigures MeasurePasses(int items, int rounds) {
         passes.push_back(g_lastResultAt - passStart);
         figures.stall = std::max(figures.stall, stall);
     }
+    {
+        PumpMessages(300);
+        g_buckets.clear();
+        g_open.clear();
+        HHOOK call = SetWindowsHookExA(WH_CALLWNDPROC, CallHook, nullptr, GetCurrentThreadId());
+        HHOOK ret = SetWindowsHookExA(WH_CALLWNDPROCRET, ReturnHook, nullptr, GetCurrentThreadId());
+        int before = g_lastButtonResults;
+        PostMessageA(pane, WM_TIMER, 0, 0);
+        PumpMeasuringStalls([&] { return g_lastButtonResults > before; });
+        UnhookWindowsHookEx(call);
+        UnhookWindowsHookEx(ret);
+        for (auto& [name, bucket] : g_buckets) {
+            bucket.ms /= items + 1;
+            figures.perItem.emplace_back(name, bucket);
+        }
+        std::sort(figures.perItem.begin(), figures.perItem.end(),
+                  [](const auto& a, const auto& b) { return a.second.ms > b.second.ms; });
+    }
+    figures.pieces = MeasureImagePieces(toolbar);
     SetWindowLongPtrA(toolbar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_toolbarProc));
     host.reset();
     figures.pass = Median(passes);
@@ -188,6 +302,17 @@ int main() {
     for (const PassFigures& f : all) {
         std::printf("  %5d  %8.1f  %11.1f  %13.2f  %18.2f  %20.2f\n", f.items, f.pass, f.fetchesAlone,
                     f.pass / f.fetchesAlone, (f.pass - f.fetchesAlone) / (f.items + 1), f.stall);
+    }
+    std::printf("the UI thread's time per item during one more pass (hooks; inclusive), and the platform calls of\n"
+                "one image change made here on a button in view:\n");
+    for (const PassFigures& f : all) {
+        std::printf("  %d items:", f.items);
+        for (size_t i = 0; i < f.perItem.size() && i < 5; ++i) {
+            std::printf("%s %s %.3f ms (%d)", i ? "," : "", f.perItem[i].first.c_str(), f.perItem[i].second.ms,
+                        f.perItem[i].second.count);
+        }
+        std::printf("\n    made here: set and check %.3f ms, repaint of the button %.3f ms, seen store read %.3f ms\n",
+                    f.pieces.setAndCheck, f.pieces.repaint, f.pieces.storeRead);
     }
     std::printf("CloseDW with a fetch in flight:   %8.1f ms median, %.1f ms max (%zu runs)\n",
                 closes[closes.size() / 2], closes.back(), closes.size());
