@@ -10,12 +10,13 @@ namespace {
 const char kNoContentMessage[] = "内容の取得に失敗しました.";
 }
 
-std::string DigestPage(const std::string& host, int ignore_markup, const std::string& path) {
+std::string DigestPage(const std::string& host, int ignore_markup, const std::string& path,
+                       PageFetchSession* session) {
     // The one place where a failed fetch or digest ends: whatever was thrown, the caller gets
     // the empty text, which never stands for a real digest.
     try {
         DWORD count = 0;
-        PageBody body = FetchPage(host, path, &count);
+        PageBody body = FetchPage(host, path, &count, FetchSeam(), session);
         if (!body) throw kNoContentMessage;
         if (ignore_markup) count = static_cast<DWORD>(RemoveMarkupTags(body.get(), count));
         char digest[64];

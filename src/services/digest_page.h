@@ -5,4 +5,8 @@
 
 #include <string>
 
-std::string DigestPage(const std::string& host, int ignore_markup, const std::string& path);
+class PageFetchSession;
+
+// With a session, the fetch runs on the session's thread (see page_fetcher.h).
+std::string DigestPage(const std::string& host, int ignore_markup, const std::string& path,
+                       PageFetchSession* session = nullptr);

@@ -2,6 +2,8 @@
 
 #include <process.h>
 
+#include <new>
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -31,11 +33,20 @@ const char kNoRequestHandleMessage[] = "要求に失敗しました.";
 // most one such thread per page address: the page of a server that holds one forever fails
 // at once on later passes instead of costing another thread and socket each time, and other
 // pages are fetched as ever.
+//
+// Starting and ending a thread costs about a millisecond under Wine, and its start and end
+// hold the loader's lock that the UI thread's painting may wait for. A caller that fetches
+// page after page (the worker's pass) therefore gives FetchPage a PageFetchSession: its
+// fetches run one after another on one thread, which waits between them. A fetch given up
+// on takes that thread with it, exactly as above, and the session's next fetch starts a new
+// one; the session's end lets its idle thread go.
 
 namespace {
 
 constexpr size_t kReadChunk = 10240;
 const char kDeadlineVariable[] = "PELORIN_TEST_FETCH_DEADLINE_MS";
+
+}  // namespace
 
 // What the caller and the fetch thread share; each holds one reference. The caller reads
 // the answer only after `done` is set and `finished` is seen under the lock; once it has
@@ -74,6 +85,8 @@ struct FetchJob {
 private:
     volatile LONG refs_ = 2;
 };
+
+namespace {
 
 // Page addresses whose fetch was given up on while its thread is still inside WinINet.
 SRWLOCK abandonedLock = SRWLOCK_INIT;
@@ -256,9 +269,9 @@ PageBody Fetch(FetchJob& job, DWORD* total) {
     }
 }
 
-unsigned __stdcall FetchThread(void* argument) {
-    auto* job = static_cast<FetchJob*>(argument);
-    HMODULE module = job->module;
+// Makes the job's fetch and hands its answer over, or drops it when the caller has given up;
+// gives back the thread's reference to the job. Whether the job was given up on.
+bool RunJob(FetchJob* job) {
     PageBody body;
     DWORD count = 0;
     const char* thrown = nullptr;
@@ -283,11 +296,101 @@ unsigned __stdcall FetchThread(void* argument) {
     if (givenUp) Forget(job->address);
     SetEvent(job->done);
     job->Release();
+    return givenUp;
+}
+
+unsigned __stdcall FetchThread(void* argument) {
+    auto* job = static_cast<FetchJob*>(argument);
+    HMODULE module = job->module;
+    RunJob(job);
     FreeLibraryAndExitThread(module, 0);
     return 0;
 }
 
 }  // namespace
+
+// The thread of a session. The session and the thread each hold one reference; the session
+// hands over one job at a time and only once the last one has finished, and hands over none
+// (a null job) when it ends.
+struct FetchRunner {
+    HANDLE wake = nullptr;  // auto-reset: a job is there, or the session has ended
+    HANDLE thread = nullptr;  // the session's handle to the thread
+    HMODULE module = nullptr;  // the thread's loader reference
+    FetchJob* volatile job = nullptr;
+
+    ~FetchRunner() {
+        if (wake) CloseHandle(wake);
+    }
+    void Release() {
+        if (InterlockedDecrement(&refs_) == 0) delete this;
+    }
+
+private:
+    volatile LONG refs_ = 2;
+};
+
+namespace {
+
+unsigned __stdcall RunnerThread(void* argument) {
+    auto* runner = static_cast<FetchRunner*>(argument);
+    HMODULE module = runner->module;
+    for (;;) {
+        WaitForSingleObject(runner->wake, INFINITE);
+        auto* job = static_cast<FetchJob*>(
+            InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&runner->job), nullptr));
+        if (!job) break;         // the session has ended
+        if (RunJob(job)) break;  // given up on: the session has let go of this thread
+    }
+    runner->Release();
+    FreeLibraryAndExitThread(module, 0);
+    return 0;
+}
+
+}  // namespace
+
+bool PageFetchSession::Start(FetchJob* job) {
+    if (!runner_) {
+        auto* runner = new (std::nothrow) FetchRunner();
+        if (!runner) return false;
+        runner->wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        if (!runner->wake || !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                                 reinterpret_cast<LPCSTR>(&RunnerThread), &runner->module)) {
+            runner->Release();
+            runner->Release();
+            return false;
+        }
+        uintptr_t thread = _beginthreadex(nullptr, 0, RunnerThread, runner, 0, nullptr);
+        if (!thread) {
+            FreeLibrary(runner->module);
+            runner->Release();
+            runner->Release();
+            return false;
+        }
+        runner->thread = reinterpret_cast<HANDLE>(thread);
+        runner_ = runner;
+    }
+    InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&runner_->job), job);
+    SetEvent(runner_->wake);
+    return true;
+}
+
+void PageFetchSession::LetGo(bool idle) {
+    if (!runner_) return;
+    if (idle) {
+        // Waiting for nothing but its own end: the wait is short, and the thread is gone
+        // (with its hold on the library) when the session is.
+        SetEvent(runner_->wake);
+        WaitForSingleObject(runner_->thread, 1000);
+    } else {
+        SetThreadPriority(runner_->thread, THREAD_PRIORITY_IDLE);  // see FetchPage
+    }
+    CloseHandle(runner_->thread);
+    runner_->Release();
+    runner_ = nullptr;
+}
+
+PageFetchSession::~PageFetchSession() { LetGo(true); }
+
 
 FetchLimits DefaultFetchLimits() {
     FetchLimits limits;
@@ -309,7 +412,7 @@ int AbandonedFetchCount() {
 }
 
 PageBody FetchPage(const std::string& host, const std::string& path, DWORD* count,
-                   const FetchSeam& seam) {
+                   const FetchSeam& seam, PageFetchSession* session) {
     std::string address = "http://" + host + path;
     if (!MayStart(address)) return nullptr;  // its last fetch is still held by the server
 
@@ -320,21 +423,35 @@ PageBody FetchPage(const std::string& host, const std::string& path, DWORD* coun
     job->path = path;
     job->seam = seam;
     job->done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    // Taken here, not by the thread, so that the library cannot go before the thread runs.
-    if (!job->done || !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                                          reinterpret_cast<LPCSTR>(&FetchThread), &job->module)) {
+    if (!job->done) {
         job->Release();
         job->Release();
         return nullptr;
     }
-    uintptr_t thread = _beginthreadex(nullptr, 0, FetchThread, job, 0, nullptr);
-    if (!thread) {
-        FreeLibrary(job->module);
-        job->Release();
-        job->Release();
-        return nullptr;
+    KernelHandle fetchThread;
+    if (session) {
+        if (!session->Start(job)) {
+            job->Release();
+            job->Release();
+            return nullptr;
+        }
+    } else {
+        // Taken here, not by the thread, so that the library cannot go before the thread runs.
+        if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&FetchThread),
+                                &job->module)) {
+            job->Release();
+            job->Release();
+            return nullptr;
+        }
+        uintptr_t thread = _beginthreadex(nullptr, 0, FetchThread, job, 0, nullptr);
+        if (!thread) {
+            FreeLibrary(job->module);
+            job->Release();
+            job->Release();
+            return nullptr;
+        }
+        fetchThread.reset(reinterpret_cast<HANDLE>(thread));
     }
-    KernelHandle fetchThread(reinterpret_cast<HANDLE>(thread));
 
     WaitForSingleObject(job->done, seam.limits.deadlineMs);
     EnterCriticalSection(&job->lock);
@@ -348,8 +465,14 @@ PageBody FetchPage(const std::string& host, const std::string& path, DWORD* coun
     LeaveCriticalSection(&job->lock);
     // Some answers keep the platform busy long after the deadline (Wine's WinINet spends
     // minutes on 200,000 header lines): what is left of them runs only when nothing else
-    // wants the processor.
-    if (!finished) SetThreadPriority(fetchThread.get(), THREAD_PRIORITY_IDLE);
+    // wants the processor. A session's thread goes with the fetch it is stuck in.
+    if (!finished) {
+        if (session) {
+            session->LetGo(false);
+        } else {
+            SetThreadPriority(fetchThread.get(), THREAD_PRIORITY_IDLE);
+        }
+    }
 
     PageBody body;
     const char* thrown = nullptr;

@@ -55,13 +55,36 @@ struct FetchSeam {
     void* (*reallocate)(void* block, size_t size) = nullptr;
 };
 
+struct FetchJob;
+struct FetchRunner;
+
+// Fetches made one after another by one caller, on one platform thread that waits between
+// them instead of a new thread for each. A fetch given up on at its deadline keeps that
+// thread, and the next fetch starts another. The session's end lets its idle thread go.
+// Used by one thread at a time.
+class PageFetchSession {
+public:
+    PageFetchSession() = default;
+    ~PageFetchSession();
+    PageFetchSession(const PageFetchSession&) = delete;
+    PageFetchSession& operator=(const PageFetchSession&) = delete;
+
+private:
+    friend PageBody FetchPage(const std::string&, const std::string&, DWORD*, const FetchSeam&,
+                              PageFetchSession*);
+    bool Start(FetchJob* job);  // hands the job to the thread, starting one when there is none
+    void LetGo(bool idle);      // ends an idle thread, or leaves one stuck in a fetch to itself
+    FetchRunner* runner_ = nullptr;
+};
+
 // The body of http://host:80 + path when the server answers 200, following at most
 // maxRedirects redirects (to http or https, any host); null for any other status, no status
 // at all, a body over the limit, no memory for it, or no answer within the deadline. Throws
 // one of the three messages above when a handle for the first request cannot be opened.
-// Returns within about the deadline whatever the server does.
+// Returns within about the deadline whatever the server does. With a session, on the
+// session's thread.
 PageBody FetchPage(const std::string& host, const std::string& path, DWORD* count,
-                   const FetchSeam& seam = FetchSeam());
+                   const FetchSeam& seam = FetchSeam(), PageFetchSession* session = nullptr);
 
 // How many fetches given up at their deadline are still inside a platform call (see the
 // .cpp): at most one per page address.

@@ -71,19 +71,25 @@ HWND CreateWatchToolbar(HWND parent, std::vector<WatchItem>& items,
 }
 
 void StartWorker(WatchPaneState* state) {
+    // The pane goes on as soon as the worker has published itself, not at the next turn of
+    // a poll: a poll at 10 ms cost most of a band's load.
+    state->workerStarted = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!state->workerStarted) return;  // no worker: nothing could say that it runs
     state->AddRef();  // the worker's own reference
     uintptr_t thread = _beginthreadex(nullptr, 0, WorkerMain, state, 0, nullptr);
     if (!thread) {
         // No worker: the pane still shows its buttons and opens pages; nothing is polled.
         state->Release();
-        return;
+    } else {
+        // The worker publishes itself before anything else; a worker that died before that
+        // (it cannot, short of the process failing) ends the wait too.
+        HANDLE waits[] = {state->workerStarted, reinterpret_cast<HANDLE>(thread)};
+        WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+        state->worker = reinterpret_cast<HANDLE>(thread);
     }
-    // The worker publishes itself before anything else; a worker that died before that
-    // (it cannot, short of the process failing) must not hold the pane here forever.
-    while (!state->workerThread &&
-           WaitForSingleObject(reinterpret_cast<HANDLE>(thread), 10) == WAIT_TIMEOUT) {
-    }
-    state->worker = reinterpret_cast<HANDLE>(thread);
+    // Set once by the worker and never touched by it again.
+    CloseHandle(state->workerStarted);
+    state->workerStarted = nullptr;
 }
 
 void StartPolling(HWND hwnd, WatchPaneState* state) {

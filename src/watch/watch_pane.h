@@ -21,7 +21,8 @@ enum ButtonImage { Pending = 0, Checking = 1, Changed = 2, Seen = 3 };
 //   both: items (each under its own lock, see watch_item.h), toolbar (the worker only sends
 //         image changes to it, and stops doing so once stopRequested is set), stopRequested
 //         (set by the pane before it sets the event), wakeEvent, workerThread (published by
-//         the worker first, cleared by it last).
+//         the worker first, cleared by it last), workerStarted (set by the worker right
+//         after it has published itself, closed by the pane once it has seen that).
 struct WatchPaneState {
     IUnknown* band = nullptr;
     HWND hwndParent = nullptr;
@@ -35,6 +36,7 @@ struct WatchPaneState {
     volatile LONG stopRequested = 0;
     HANDLE wakeEvent = nullptr;
     HANDLE volatile workerThread = nullptr;
+    HANDLE workerStarted = nullptr;         // manual-reset; the pane waits on it at creation
     HANDLE worker = nullptr;                // the pane's own handle to the thread, to wait on
 
     void AddRef() { InterlockedIncrement(&refs_); }

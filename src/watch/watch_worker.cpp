@@ -2,6 +2,7 @@
 
 #include "module/module.h"
 #include "services/digest_page.h"
+#include "services/page_fetcher.h"
 #include "services/seen_store.h"
 #include "watch/watch_pane.h"
 
@@ -11,7 +12,7 @@ bool StopRequested(WatchPaneState& state) {
 }
 }  // namespace
 
-bool CheckItem(WatchItem& item) {
+bool CheckItem(WatchItem& item, PageFetchSession* session) {
     std::string host, path;
     {
         ItemLock lock(item);
@@ -19,7 +20,7 @@ bool CheckItem(WatchItem& item) {
         path = item.path;
     }
     // No lock is held across the fetch: it may take as long as the time-outs allow.
-    std::string digest = DigestPage(host, item.ignore_markup, path);
+    std::string digest = DigestPage(host, item.ignore_markup, path, session);
     if (digest.empty()) return false;  // a failed fetch changes nothing
 
     std::string address;
@@ -32,9 +33,9 @@ bool CheckItem(WatchItem& item) {
     return digest != ReadSeenDigest(address, std::string());
 }
 
-bool CheckAndShowItem(WatchPaneState& state, WatchItem& item) {
+bool CheckAndShowItem(WatchPaneState& state, WatchItem& item, PageFetchSession* session) {
     SetButtonImage(state.toolbar, item.buttonIndex, Checking);
-    bool changed = CheckItem(item);
+    bool changed = CheckItem(item, session);
     // A pane that went away during the fetch has no toolbar left to show the result on.
     if (!StopRequested(state)) {
         SetButtonImage(state.toolbar, item.buttonIndex, changed ? Changed : Seen);
@@ -43,8 +44,10 @@ bool CheckAndShowItem(WatchPaneState& state, WatchItem& item) {
 }
 
 void PollAllItems(WatchPaneState& state) {
+    // One fetch thread for the pass, not one per page; it ends with the pass.
+    PageFetchSession session;
     for (size_t p = 0; p < state.items.size() && !StopRequested(state); ++p) {
-        CheckAndShowItem(state, state.items[p]);
+        CheckAndShowItem(state, state.items[p], &session);
     }
 }
 
@@ -66,6 +69,7 @@ unsigned __stdcall WorkerMain(void* argument) {
         thread = GetCurrentThread();  // still tells the pane that the worker runs
     }
     InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&state->workerThread), thread);
+    SetEvent(state->workerStarted);  // the pane closes it once it has seen it set
 
     for (;;) {
         if (WaitForSingleObject(state->wakeEvent, INFINITE) != WAIT_OBJECT_0) break;

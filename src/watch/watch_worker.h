@@ -14,7 +14,10 @@ unsigned __stdcall WorkerMain(void* state);
 
 // One pass over the items in list order; stops early once a stop is requested.
 void PollAllItems(WatchPaneState& state);
+class PageFetchSession;
+
 // Shows Checking, checks, shows Changed or Seen; whether the page changed.
-bool CheckAndShowItem(WatchPaneState& state, WatchItem& item);
-// Fetches and digests the page and compares it with the digest last seen by the user.
-bool CheckItem(WatchItem& item);
+bool CheckAndShowItem(WatchPaneState& state, WatchItem& item, PageFetchSession* session = nullptr);
+// Fetches and digests the page and compares it with the digest last seen by the user. A pass
+// gives its session, so that its fetches share one thread.
+bool CheckItem(WatchItem& item, PageFetchSession* session = nullptr);
