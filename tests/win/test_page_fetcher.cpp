@@ -362,12 +362,16 @@ TEST_F(PageFetcher, NoHostileServerHoldsAFetchPastItsDeadlineNorItsMemoryPastThe
         // Generous beside the deadline: a hang guard, not a measurement.
         EXPECT_LT(took[i], kShortDeadline + 8000) << c.path;
         EXPECT_FALSE(f.threw) << c.path;
-        if (c.outcome == Outcome::Fails) EXPECT_FALSE(f.hasBody) << c.path;
+        if (c.outcome == Outcome::Fails) {
+            EXPECT_FALSE(f.hasBody) << c.path;
+        }
         if (c.outcome == Outcome::Body) {
             EXPECT_TRUE(f.hasBody) << c.path;
             EXPECT_EQ(f.body, c.body) << c.path;
         }
-        if (f.hasBody) EXPECT_LE(f.body.size(), kSmallLimit) << c.path;
+        if (f.hasBody) {
+            EXPECT_LE(f.body.size(), kSmallLimit) << c.path;
+        }
     }
     EXPECT_LE(largestBlock.load(), kSmallLimit + 10240) << "the body buffer outgrew the limit";
 
