@@ -116,6 +116,23 @@ void StartPolling(HWND hwnd, WatchPaneState* state) {
     SetEvent(state->wakeEvent);  // the first pass starts at once
 }
 
+// The worker may be sending this pane an image at this very moment, and a send waits for
+// the pane's thread: the pane answers sent messages while it waits (its image messages are
+// refused once it is stopping), or the two would wait on each other for the whole grace and
+// the worker would then go on to fetch the next page for a band that is gone.
+void WaitForWorker(HANDLE worker, DWORD graceMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        DWORD spent = GetTickCount() - start;
+        if (spent >= graceMs) return;
+        if (MsgWaitForMultipleObjects(1, &worker, FALSE, graceMs - spent, QS_SENDMESSAGE) != WAIT_OBJECT_0 + 1) {
+            return;  // the worker ended, the grace ran out, or the wait failed
+        }
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // only sent ones
+    }
+}
+
 void StopPolling(HWND hwnd, WatchPaneState* state) {
     KillTimer(hwnd, kPollTimer);
     InterlockedExchange(&state->stopRequested, 1);
@@ -127,7 +144,7 @@ void StopPolling(HWND hwnd, WatchPaneState* state) {
     // sends nothing more to the toolbar, so the pane never waits longer and never kills a
     // thread that may hold WinINet's or the heap's locks.
     if (state->worker) {
-        WaitForSingleObject(state->worker, 100);
+        WaitForWorker(state->worker, 100);
         CloseHandle(state->worker);
         state->worker = nullptr;
     }
@@ -184,6 +201,7 @@ LRESULT TrySetImage(HWND toolbar, int position, ButtonImage image) {
 // one, and the button stays Seen.
 LRESULT ShowWorkerImage(WatchPaneState* state, WPARAM position, ButtonImage image) {
     if (!state->toolbar || position >= state->items.size()) return kImageRefused;
+    if (InterlockedCompareExchange(&state->stopRequested, 0, 0)) return kImageRefused;  // closing
     if (image == Changed) {
         WatchItem& item = state->items[position];
         std::string address, digest;

@@ -35,6 +35,7 @@ bool CheckItem(WatchItem& item, PageFetchSession* session) {
 
 bool CheckAndShowItem(WatchPaneState& state, WatchItem& item, PageFetchSession* session) {
     SetButtonImage(state.toolbar, item.buttonIndex, Checking);
+    if (StopRequested(state)) return false;  // closed while Checking was shown: no fetch
     bool changed = CheckItem(item, session);
     // A pane that went away during the fetch has no toolbar left to show the result on.
     if (!StopRequested(state)) {

@@ -273,6 +273,20 @@ TEST_F(WatchPane, ClosingWhileTheWorkerWaitsEndsItAtOnce) {
     EXPECT_EQ(LoadedDllCanUnloadNow(), S_OK);
 }
 
+TEST_F(WatchPane, ClosingWhileTheWorkerSendsItsFirstImageEndsItBeforeAnyFetch) {
+    Configure("item1=Page A,0,http://pages.test/page/a\r\n");
+    SetPage("a", kFirst);
+    // No message is pumped between the two: the worker's Checking waits for the host's thread
+    // when the close comes.
+    Open();
+    host_->CloseBand();
+    // The pane answered the worker while it waited, so the worker had ended by then...
+    EXPECT_EQ(LoadedDllCanUnloadNow(), S_OK);
+    // ...and asked for nothing for a band that was gone.
+    PumpMessages(300);
+    EXPECT_EQ(Requests("a"), 0);
+}
+
 TEST_F(WatchPane, ManyOpenCloseCyclesLeakNothing) {
     std::string items;
     const char* urls[] = {"http://pages.test/page/a", "http://pages.test/sleep/0.3",
