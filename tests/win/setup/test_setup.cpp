@@ -71,7 +71,7 @@ DWORD ReadNumber(HKEY root, const std::string& path, const char* name, REGSAM vi
 class Setup : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string setupBuild = BuildDirFromEnvironment("PELORIN_SETUP_BUILD");
+        std::string setupBuild = WindowsPathOf("PELORIN_SETUP_BUILD");
         ASSERT_FALSE(setupBuild.empty()) << "PELORIN_SETUP_BUILD names no build; run the tests through scripts/test";
         setup_ = setupBuild + "\\pelorin-setup.exe";
         packages_ = setupBuild + "\\tests\\win\\setup-packages";

@@ -11,16 +11,6 @@ const char kToolbarValue[] = "{408EA957-CF17-4D81-93AB-FDDA7ACDA90F}";
 const char kTypeLibVersion[] = "TypeLib\\{C84D3A09-7225-463E-B59C-AE215D34BF56}\\1.0";
 const char kMissing[] = "<missing>";
 
-std::string BuildDirFromEnvironment(const char* variable) {
-    const char* value = std::getenv(variable);
-    if (!value || !*value) return std::string();
-    std::string path = std::string("Z:") + value;
-    for (char& c : path) {
-        if (c == '/') c = '\\';
-    }
-    return path;
-}
-
 std::string SystemFolder(bool wow64) {
     char folder[MAX_PATH] = "";
     if (wow64) {

@@ -13,10 +13,6 @@ extern const char kToolbarValue[];  // the band's value in that list
 extern const char kTypeLibVersion[];
 extern const char kMissing[];       // what Read answers for a missing key or value
 
-// A folder named by an environment variable (a Unix path), as a Windows path through drive
-// Z:; empty when the variable is not set.
-std::string BuildDirFromEnvironment(const char* variable);
-
 // System32, or SysWOW64 (wow64 true): where each bitness's regsvr32 lives.
 std::string SystemFolder(bool wow64);
 

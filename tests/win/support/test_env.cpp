@@ -8,7 +8,6 @@
 #include <fstream>
 #include <sstream>
 
-namespace {
 std::string WindowsPathOf(const char* unixVariable) {
     const char* value = std::getenv(unixVariable);
     if (!value || !*value) return std::string();
@@ -18,7 +17,6 @@ std::string WindowsPathOf(const char* unixVariable) {
     }
     return path;
 }
-}  // namespace
 
 std::string BuildDir() { return WindowsPathOf("PELORIN_BUILD"); }
 std::string SourceDir() { return WindowsPathOf("PELORIN_SOURCE"); }

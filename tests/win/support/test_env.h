@@ -8,6 +8,8 @@
 #include <vector>
 
 // The build folder and the DLL, as Windows paths (the Unix paths through drive Z:).
+// The Unix path an environment variable names, through drive Z:; empty when it is unset.
+std::string WindowsPathOf(const char* unixVariable);
 std::string BuildDir();
 std::string DllPath();
 std::string SourceDir();

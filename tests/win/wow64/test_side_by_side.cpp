@@ -17,7 +17,7 @@ namespace {
 class SideBySide : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string win32 = BuildDirFromEnvironment("PELORIN_WIN32_BUILD");
+        std::string win32 = WindowsPathOf("PELORIN_WIN32_BUILD");
         ASSERT_FALSE(win32.empty()) << "PELORIN_WIN32_BUILD names no 32-bit build; run the tests through scripts/test";
         probe32_ = win32 + "\\tests\\win\\com_probe.exe";
         probe64_ = BuildDir() + "\\tests\\win\\com_probe.exe";
