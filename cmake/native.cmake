@@ -23,3 +23,10 @@ gtest_discover_tests(native_tests TEST_PREFIX "native.")
 if(EXISTS ${CMAKE_SOURCE_DIR}/bench/native.cmake)
   include(${CMAKE_SOURCE_DIR}/bench/native.cmake)
 endif()
+
+# The scripts' own decisions, fed the outputs they meet.
+file(GLOB script_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/scripts/test_*.sh)
+foreach(script ${script_tests})
+  get_filename_component(name ${script} NAME_WE)
+  add_test(NAME native.scripts.${name} COMMAND bash ${script})
+endforeach()
