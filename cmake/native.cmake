@@ -10,8 +10,10 @@ foreach(dir common services module band search watch)
 endforeach()
 get_property(pure GLOBAL PROPERTY PELORIN_PURE_SOURCES)
 
-add_library(pelorin_pure STATIC ${pure})
-target_include_directories(pelorin_pure PUBLIC ${PELORIN_SRC})
+include(${CMAKE_SOURCE_DIR}/bar/sources.cmake)
+
+add_library(pelorin_pure STATIC ${pure} ${BAR_PURE_SOURCES})
+target_include_directories(pelorin_pure PUBLIC ${PELORIN_SRC} ${CMAKE_SOURCE_DIR})
 
 find_package(GTest REQUIRED)
 file(GLOB native_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/native/*.cpp)

@@ -72,6 +72,9 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND PELORIN_WIN64_BUILD)
   add_subdirectory(installer)
 endif()
 
+# The Pelorin bar: the band where no browser or taskbar hosts it.
+add_subdirectory(bar)
+
 if(NOT PELORIN_COMPILE_ONLY)
   add_subdirectory(tools/bandhost)
   # The demo drives the band in the band host.

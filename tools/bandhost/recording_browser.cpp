@@ -4,8 +4,7 @@
 
 HRESULT RecordingBrowser::QueryInterface(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IWebBrowser ||
-        riid == IID_IWebBrowserApp || riid == IID_IWebBrowser2) {
+    if (IsBrowserInterface(riid)) {
         *ppv = static_cast<IWebBrowser2*>(this);
         AddRef();
         return S_OK;
@@ -18,16 +17,6 @@ ULONG RecordingBrowser::AddRef() { return static_cast<ULONG>(InterlockedIncremen
 
 // The host owns the recorder; the count only tells tests whether every reference came back.
 ULONG RecordingBrowser::Release() { return static_cast<ULONG>(InterlockedDecrement(&refs_)); }
-
-HRESULT RecordingBrowser::GetTypeInfoCount(UINT* pctinfo) {
-    if (pctinfo) *pctinfo = 0;
-    return S_OK;
-}
-HRESULT RecordingBrowser::GetTypeInfo(UINT, LCID, ITypeInfo**) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {
-    return E_NOTIMPL;
-}
 
 HRESULT RecordingBrowser::Navigate(BSTR URL, VARIANT* Flags, VARIANT* TargetFrameName,
                                    VARIANT* PostData, VARIANT* Headers) {
@@ -64,65 +53,3 @@ HRESULT RecordingBrowser::put_ToolBar(int Value) {
     toolBar = Value;
     return S_OK;
 }
-
-HRESULT RecordingBrowser::GoBack() { return E_NOTIMPL; }
-HRESULT RecordingBrowser::GoForward() { return E_NOTIMPL; }
-HRESULT RecordingBrowser::GoHome() { return E_NOTIMPL; }
-HRESULT RecordingBrowser::GoSearch() { return E_NOTIMPL; }
-HRESULT RecordingBrowser::Refresh() { return E_NOTIMPL; }
-HRESULT RecordingBrowser::Refresh2(VARIANT *Level) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::Stop() { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_Application(IDispatch **ppDisp) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_Parent(IDispatch **ppDisp) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_Container(IDispatch **ppDisp) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_Document(IDispatch **ppDisp) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_TopLevelContainer(VARIANT_BOOL *pBool) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_Type(BSTR *Type) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_Left(LONG *pl) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::put_Left(LONG Left) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_Top(LONG *pl) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::put_Top(LONG Top) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_Width(LONG *pl) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::put_Width(LONG Width) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_Height(LONG *pl) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::put_Height(LONG Height) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_LocationName(BSTR *LocationName) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_LocationURL(BSTR *LocationURL) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_Busy(VARIANT_BOOL *pBool) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::Quit() { return E_NOTIMPL; }
-HRESULT RecordingBrowser::ClientToWindow(int *pcx, int *pcy) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::PutProperty(BSTR Property, VARIANT vtValue) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::GetProperty(BSTR Property, VARIANT *pvtValue) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_Name(BSTR *Name) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_HWND(SHANDLE_PTR *pHWND) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_FullName(BSTR *FullName) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_Path(BSTR *Path) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_Visible(VARIANT_BOOL *pBool) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::put_Visible(VARIANT_BOOL Value) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_StatusBar(VARIANT_BOOL *pBool) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::put_StatusBar(VARIANT_BOOL Value) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_StatusText(BSTR *StatusText) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::put_StatusText(BSTR StatusText) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_MenuBar(VARIANT_BOOL *Value) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::put_MenuBar(VARIANT_BOOL Value) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_FullScreen(VARIANT_BOOL *pbFullScreen) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::put_FullScreen(VARIANT_BOOL bFullScreen) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::Navigate2(VARIANT *URL, VARIANT *Flags, VARIANT *TargetFrameName, VARIANT *PostData, VARIANT *Headers) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::QueryStatusWB(OLECMDID cmdID, OLECMDF *pcmdf) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::ExecWB(OLECMDID cmdID, OLECMDEXECOPT cmdexecopt, VARIANT *pvaIn, VARIANT *pvaOut) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::ShowBrowserBar(VARIANT *pvaClsid, VARIANT *pvarShow, VARIANT *pvarSize) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_ReadyState(READYSTATE *plReadyState) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_Offline(VARIANT_BOOL *pbOffline) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::put_Offline(VARIANT_BOOL bOffline) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_Silent(VARIANT_BOOL *pbSilent) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::put_Silent(VARIANT_BOOL bSilent) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_RegisterAsBrowser(VARIANT_BOOL *pbRegister) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::put_RegisterAsBrowser(VARIANT_BOOL bRegister) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_RegisterAsDropTarget(VARIANT_BOOL *pbRegister) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::put_RegisterAsDropTarget(VARIANT_BOOL bRegister) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_TheaterMode(VARIANT_BOOL *pbRegister) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::put_TheaterMode(VARIANT_BOOL bRegister) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_AddressBar(VARIANT_BOOL *Value) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::put_AddressBar(VARIANT_BOOL Value) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::get_Resizable(VARIANT_BOOL *Value) { return E_NOTIMPL; }
-HRESULT RecordingBrowser::put_Resizable(VARIANT_BOOL Value) { return E_NOTIMPL; }

@@ -157,12 +157,17 @@ std::vector<LoggedRequest> FixtureLog() {
                 }
             }
         }
+        size_t body = line.find("\"body\": ");
+        if (body != std::string::npos) {
+            body += 8;
+            request.body = JsonString(line, body);
+        }
         requests.push_back(request);
     }
     return requests;
 }
 
-MessageBoxCatcher::MessageBoxCatcher() {
+MessageBoxCatcher::MessageBoxCatcher(DWORD processId) : processId_(processId) {
     InitializeCriticalSection(&lock_);
     stop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
@@ -197,7 +202,7 @@ static BOOL CALLBACK FindBox(HWND hwnd, LPARAM lParam) {
 DWORD WINAPI MessageBoxCatcher::Run(void* self) {
     auto* catcher = static_cast<MessageBoxCatcher*>(self);
     while (WaitForSingleObject(catcher->stop_, 20) == WAIT_TIMEOUT) {
-        FindBoxContext context = {GetCurrentProcessId(), nullptr};
+        FindBoxContext context = {catcher->processId_, nullptr};
         EnumWindows(FindBox, reinterpret_cast<LPARAM>(&context));
         if (!context.found) continue;
         Box box;

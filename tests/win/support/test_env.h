@@ -46,16 +46,17 @@ bool FixtureAvailable();
 // Request lines the fixture logged since the last /_ctl/clear, and their headers.
 struct LoggedRequest {
     std::string line;
+    std::string body;  // a POST's body
     std::vector<std::pair<std::string, std::string>> headers;
     std::string Header(const std::string& name) const;
 };
 std::vector<LoggedRequest> FixtureLog();
 
-// Watches for a message box (dialog class "#32770") of this process from a second thread,
-// records its caption and text, and closes it.
+// Watches for a message box (dialog class "#32770") of this process, or of the one named,
+// from a second thread, records its caption and text, and closes it.
 class MessageBoxCatcher {
 public:
-    MessageBoxCatcher();
+    explicit MessageBoxCatcher(DWORD processId = GetCurrentProcessId());
     ~MessageBoxCatcher();
     // Boxes closed so far: caption and text, as the bytes the box shows (code page 932).
     struct Box {
@@ -68,6 +69,7 @@ public:
 
 private:
     static DWORD WINAPI Run(void* self);
+    DWORD processId_;
     HANDLE thread_ = nullptr;
     HANDLE stop_ = nullptr;
     CRITICAL_SECTION lock_;

@@ -1,0 +1,35 @@
+// The site the bar hands to the band: its window (IOleWindow), where focus changes are told
+// (IInputObjectSite) and the browser service (IServiceProvider), behind which the default
+// browser stands in. UI thread only; counted, freed at its last Release.
+#pragma once
+
+#include <windows.h>
+#include <exdisp.h>
+#include <servprov.h>
+#include <shobjidl.h>
+
+#include "common/com_ptr.h"
+
+class BarSite final : public IOleWindow, public IInputObjectSite, public IServiceProvider {
+public:
+    // browser: what the browser service hands out (one reference taken).
+    BarSite(HWND window, IWebBrowser2* browser);
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* phwnd) override;
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL fEnterMode) override;
+    HRESULT STDMETHODCALLTYPE OnFocusChangeIS(IUnknown* punkObj, BOOL fSetFocus) override;
+    HRESULT STDMETHODCALLTYPE QueryService(REFGUID guidService, REFIID riid, void** ppv) override;
+
+    // Whether the band last said it holds the keyboard focus.
+    bool BandHasFocus() const { return bandHasFocus_; }
+
+private:
+    ~BarSite() = default;
+    LONG refs_ = 1;
+    HWND window_;
+    ComPtr<IWebBrowser2> browser_;
+    bool bandHasFocus_ = false;
+};

@@ -1,0 +1,358 @@
+#include "bar_window.h"
+
+#include <shellapi.h>
+#include <windowsx.h>
+#include <cstring>
+
+#include "common/unique_handle.h"
+#include "texts.h"
+
+namespace {
+
+// The bar's own settings, beside the record of seen pages.
+const wchar_t kSettingsKey[] = L"Software\\Vorna\\Pelorin\\Bar";
+const UINT_PTR kSweepTimer = 1;
+const DWORD kSweepEveryMs = 10 * 1000;
+// How long the bar waits at its end for the band's DLL to let go (a fetch may still run).
+const DWORD kUnloadWaitMs = 3000;
+
+const DWORD kDockedStyle = WS_POPUP | WS_CLIPCHILDREN;
+const DWORD kFloatingStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+const DWORD kExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
+
+BarRect ToBarRect(const RECT& r) {
+    BarRect b;
+    b.left = r.left;
+    b.top = r.top;
+    b.right = r.right;
+    b.bottom = r.bottom;
+    return b;
+}
+
+RECT ToRect(const BarRect& b) { return RECT{b.left, b.top, b.right, b.bottom}; }
+
+MONITORINFO PrimaryMonitor() {
+    MONITORINFO info = {sizeof info};
+    POINT origin = {0, 0};
+    GetMonitorInfoW(MonitorFromPoint(origin, MONITOR_DEFAULTTOPRIMARY), &info);
+    return info;
+}
+
+void ShowFailure(const BandFailure& failure, const std::wstring& file) {
+    std::wstring text = failure.detail.empty() ? Text(failure.text, {file}) : Text(failure.text, {failure.detail, file});
+    MessageBoxW(nullptr, text.c_str(), Text(TextId::Caption).c_str(), MB_OK | MB_ICONERROR);
+}
+
+}  // namespace
+
+int BarWindow::Create(HINSTANCE instance) {
+    WNDCLASSEXW wc = {sizeof wc};
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    wc.lpszClassName = kBarClassName;
+    RegisterClassExW(&wc);
+
+    LoadPlacement();
+    window_ = CreateWindowExW(kExStyle, kBarClassName, L"Pelorin", dock_ == Dock::Float ? kFloatingStyle : kDockedStyle,
+                              0, 0, 0, 0, nullptr, nullptr, instance, this);
+    if (!window_) return 1;
+
+    std::wstring dll = HostedBand::DllBesideProgram();
+    BandFailure failure;
+    ComPtr<DefaultBrowser> browser;
+    browser.attach(new DefaultBrowser(&pages_));
+    site_.attach(new BarSite(window_, browser.get()));
+    if (!band_.Create(dll, &failure) || !band_.Site(static_cast<IInputObjectSite*>(site_.get()), &failure)) {
+        band_.Close();
+        // Before the window goes: its WM_DESTROY posts the quit that would end the box at once.
+        ShowFailure(failure, dll);
+        DestroyWindow(window_);
+        band_.Unload(kUnloadWaitMs);
+        return failure.exitCode;
+    }
+    Place();
+    // A bar started at sign-in does not take the keyboard from what the user opened first.
+    ShowWindow(window_, SW_SHOWNOACTIVATE);
+    band_.Show(true);
+    return 0;
+}
+
+bool BarWindow::PreTranslate(MSG* msg) {
+    if (msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST) return false;
+    if (!site_ || !site_->BandHasFocus() || !band_.HasFocus()) return false;
+    if (msg->message == WM_KEYDOWN && (msg->wParam == VK_TAB || msg->wParam == VK_ESCAPE)) {
+        LeaveBand();
+        return true;
+    }
+    return band_.TranslateAccelerator(msg) == S_OK;
+}
+
+void BarWindow::Unload() { band_.Unload(kUnloadWaitMs); }
+
+LRESULT CALLBACK BarWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<BarWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->window_ = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<BarWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!self) return DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        self->window_ = nullptr;
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    return self->Handle(message, wParam, lParam);
+}
+
+LRESULT BarWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_SIZE:
+        LayOutBand();
+        return 0;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE) {
+            HWND other = reinterpret_cast<HWND>(lParam);
+            if (other && other != window_) previousActive_ = other;
+        }
+        if (appBar_) {
+            APPBARDATA abd = {sizeof abd, window_};
+            SHAppBarMessage(ABM_ACTIVATE, &abd);
+        }
+        break;
+    case WM_WINDOWPOSCHANGED:
+        if (appBar_) {
+            APPBARDATA abd = {sizeof abd, window_};
+            SHAppBarMessage(ABM_WINDOWPOSCHANGED, &abd);
+        }
+        break;
+    case WM_EXITSIZEMOVE:
+        if (dock_ == Dock::Float) SavePlacement();
+        return 0;
+    case WM_DISPLAYCHANGE:
+        Place();
+        return 0;
+    case WM_SETTINGCHANGE:
+        if (wParam == SPI_SETWORKAREA) Place();
+        return 0;
+    case kAppBarCallback:
+        switch (wParam) {
+        case ABN_POSCHANGED:
+            Place();
+            break;
+        case ABN_FULLSCREENAPP:
+            // A full-screen program in front: step aside until it is gone.
+            SetWindowPos(window_, lParam ? HWND_BOTTOM : HWND_TOPMOST, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            break;
+        }
+        return 0;
+    case kShowBar:
+        ShowWindow(window_, SW_SHOW);
+        SetForegroundWindow(window_);
+        band_.Activate();
+        return 0;
+    case kMessagesHandled:
+        return messagesHandled_;
+    case WM_CONTEXTMENU: {
+        POINT at = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        if (at.x == -1 && at.y == -1) {
+            at = {0, 0};
+            ClientToScreen(window_, &at);
+        }
+        ShowMenu(at);
+        return 0;
+    }
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case kCommandDockTop: SetDock(Dock::Top); return 0;
+        case kCommandDockBottom: SetDock(Dock::Bottom); return 0;
+        case kCommandFloat: SetDock(Dock::Float); return 0;
+        case kCommandQuit: PostMessageW(window_, WM_CLOSE, 0, 0); return 0;
+        }
+        break;
+    case WM_TIMER:
+        if (wParam == kSweepTimer) {
+            pages_.RemoveOlderThan(LocalPages::kReadTimeMs);
+            // No timer while nothing waits: an idle bar handles no message of its own.
+            if (pages_.Empty()) KillTimer(window_, kSweepTimer);
+            return 0;
+        }
+        break;
+    case WM_QUERYENDSESSION:
+        return TRUE;
+    case WM_ENDSESSION:
+        // Sign-out or shutdown: the process may be ended as soon as this returns.
+        if (wParam) {
+            Shutdown();
+            band_.Unload(0);
+        }
+        return 0;
+    case WM_CLOSE:
+        Shutdown();
+        DestroyWindow(window_);
+        return 0;
+    case WM_DESTROY:
+        Shutdown();
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+void BarWindow::SetDock(Dock dock) {
+    if (dock == dock_) return;
+    dock_ = dock;
+    SetWindowLongPtrW(window_, GWL_STYLE, (dock == Dock::Float ? kFloatingStyle : kDockedStyle) | WS_VISIBLE);
+    SetWindowPos(window_, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    Place();
+    SavePlacement();
+}
+
+void BarWindow::Place() {
+    // Our own ABM_SETPOS changes the work area, which tells every window, ours too.
+    if (placing_ || !window_) return;
+    placing_ = true;
+    if (dock_ == Dock::Float) {
+        PlaceFloating();
+    } else {
+        PlaceDocked();
+    }
+    placing_ = false;
+}
+
+void BarWindow::PlaceDocked() {
+    APPBARDATA abd = {sizeof abd, window_};
+    if (!appBar_) {
+        abd.uCallbackMessage = kAppBarCallback;
+        appBar_ = SHAppBarMessage(ABM_NEW, &abd) != FALSE;
+    }
+    long height = band_.MinSize().cy;
+    UINT edge = dock_ == Dock::Bottom ? ABE_BOTTOM : ABE_TOP;
+    BarRect want = DockRequest(ToBarRect(PrimaryMonitor().rcMonitor), dock_, height);
+    abd.uEdge = edge;
+    abd.rc = ToRect(want);
+    SHAppBarMessage(ABM_QUERYPOS, &abd);
+    // The shell moves the side facing other bars (Wine only the top): the height decides the other.
+    abd.rc = ToRect(DockAnswer(ToBarRect(abd.rc), dock_, height));
+    SHAppBarMessage(ABM_SETPOS, &abd);
+    BarRect placed = DockAnswer(ToBarRect(abd.rc), dock_, height);
+    SetWindowPos(window_, HWND_TOPMOST, placed.left, placed.top, placed.Width(), placed.Height(), SWP_NOACTIVATE);
+}
+
+void BarWindow::PlaceFloating() {
+    AppBarRemove();
+    RECT frame = {0, 0, band_.MinSize().cx, band_.MinSize().cy};
+    AdjustWindowRectEx(&frame, kFloatingStyle, FALSE, kExStyle);
+    long width = frame.right - frame.left, height = frame.bottom - frame.top;
+    MONITORINFO monitor = {sizeof monitor};
+    POINT corner = {floatLeft_, floatTop_};
+    HMONITOR saved = floatSaved_ ? MonitorFromPoint(corner, MONITOR_DEFAULTTONULL) : nullptr;
+    if (saved) {
+        GetMonitorInfoW(saved, &monitor);
+    } else {
+        // Never placed, or its monitor is gone: near the top of the primary monitor, centred.
+        monitor = PrimaryMonitor();
+        floatLeft_ = monitor.rcWork.left + (monitor.rcWork.right - monitor.rcWork.left - width) / 2;
+        floatTop_ = monitor.rcWork.top + 48;
+    }
+    BarRect r = FloatRect(floatLeft_, floatTop_, width, height, ToBarRect(monitor.rcWork));
+    floatLeft_ = r.left;
+    floatTop_ = r.top;
+    floatSaved_ = true;
+    SetWindowPos(window_, HWND_TOPMOST, r.left, r.top, r.Width(), r.Height(), SWP_NOACTIVATE);
+}
+
+void BarWindow::LayOutBand() {
+    RECT client;
+    if (!band_.Window() || !GetClientRect(window_, &client)) return;
+    MoveWindow(band_.Window(), 0, 0, client.right, client.bottom, TRUE);
+}
+
+void BarWindow::AppBarRemove() {
+    if (!appBar_) return;
+    APPBARDATA abd = {sizeof abd, window_};
+    SHAppBarMessage(ABM_REMOVE, &abd);
+    appBar_ = false;
+}
+
+void BarWindow::ShowMenu(POINT at) {
+    HMENU menu = CreatePopupMenu();
+    if (!menu) return;
+    AppendMenuW(menu, MF_STRING, kCommandDockTop, Text(TextId::MenuDockTop).c_str());
+    AppendMenuW(menu, MF_STRING, kCommandDockBottom, Text(TextId::MenuDockBottom).c_str());
+    AppendMenuW(menu, MF_STRING, kCommandFloat, Text(TextId::MenuFloat).c_str());
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING, kCommandQuit, Text(TextId::MenuQuit).c_str());
+    UINT current = dock_ == Dock::Bottom ? kCommandDockBottom : dock_ == Dock::Float ? kCommandFloat : kCommandDockTop;
+    CheckMenuRadioItem(menu, kCommandDockTop, kCommandFloat, current, MF_BYCOMMAND);
+    // The menu closes when the user clicks elsewhere only if the bar is in front.
+    SetForegroundWindow(window_);
+    TrackPopupMenu(menu, TPM_RIGHTBUTTON, at.x, at.y, 0, window_, nullptr);
+    PostMessageW(window_, WM_NULL, 0, 0);
+    DestroyMenu(menu);
+}
+
+void BarWindow::LeaveBand() {
+    // Tab and Esc give the keyboard back to the window the user came from.
+    if (previousActive_ && IsWindow(previousActive_) && IsWindowVisible(previousActive_)) {
+        SetForegroundWindow(previousActive_);
+    } else {
+        SetFocus(window_);
+    }
+}
+
+void BarWindow::Shutdown() {
+    if (dock_ == Dock::Float && window_) SavePlacement();
+    KillTimer(window_, kSweepTimer);
+    band_.Close();
+    site_.reset();
+    AppBarRemove();
+    pages_.RemoveAll();
+}
+
+void BarWindow::LoadPlacement() {
+    RegKey key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return;
+    wchar_t name[16] = L"";
+    DWORD type = 0, size = sizeof name - sizeof(wchar_t);
+    if (RegQueryValueExW(key.get(), L"Placement", nullptr, &type, reinterpret_cast<BYTE*>(name), &size) ==
+            ERROR_SUCCESS && type == REG_SZ) {
+        std::string ascii;
+        for (size_t i = 0; i < size / sizeof(wchar_t) && name[i]; ++i) ascii += name[i] < 0x80 ? static_cast<char>(name[i]) : '?';
+        dock_ = ParseDock(ascii);
+    }
+    DWORD left = 0, top = 0;
+    DWORD leftSize = sizeof left, topSize = sizeof top, leftType = 0, topType = 0;
+    if (RegQueryValueExW(key.get(), L"FloatLeft", nullptr, &leftType, reinterpret_cast<BYTE*>(&left), &leftSize) ==
+            ERROR_SUCCESS &&
+        RegQueryValueExW(key.get(), L"FloatTop", nullptr, &topType, reinterpret_cast<BYTE*>(&top), &topSize) ==
+            ERROR_SUCCESS &&
+        leftType == REG_DWORD && topType == REG_DWORD) {
+        // Stored as the bits of a signed position: a monitor left of the primary one is negative.
+        floatLeft_ = static_cast<LONG>(left);
+        floatTop_ = static_cast<LONG>(top);
+        floatSaved_ = true;
+    }
+}
+
+void BarWindow::SavePlacement() const {
+    RegKey key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    const char* ascii = DockName(dock_);
+    std::wstring name(ascii, ascii + strlen(ascii));
+    RegSetValueExW(key.get(), L"Placement", 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
+                   static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t)));
+    if (dock_ == Dock::Float && window_) {
+        RECT r;
+        GetWindowRect(window_, &r);
+        DWORD left = static_cast<DWORD>(r.left), top = static_cast<DWORD>(r.top);
+        RegSetValueExW(key.get(), L"FloatLeft", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&left), sizeof left);
+        RegSetValueExW(key.get(), L"FloatTop", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&top), sizeof top);
+    }
+}
