@@ -19,36 +19,19 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "band/band_object.h"
 #include "band/container_window.h"
 #include "band_host.h"
+#include "message_timing.h"
 #include "search/search_engine.h"
 #include "support/test_env.h"
 #include "support/watch_probe.h"
 #include "watch/watch_item.h"
 
 namespace {
-
-double Now() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 double Percentile90(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -140,63 +123,21 @@ double LoadFrame(BandHost& host) {
     return elapsed;
 }
 
-// Inclusive time per window class and message while hooks are on: a message handled inside
-// another's handling counts in both.
-struct Bucket {
-    double ms = 0;
-    int count = 0;
-};
-std::map<std::string, Bucket> g_buckets;
-struct OpenCall {
-    HWND hwnd;
-    UINT message;
-    double start;
-};
-std::vector<OpenCall> g_open;
-
-std::string BucketName(HWND hwnd, UINT message) {
-    char name[64] = "";
-    GetClassNameA(hwnd, name, sizeof name);
-    const char* what = nullptr;
+// The messages of a load that are named in its figures.
+std::string MessageName(UINT message) {
     switch (message) {
-    case WM_NCCREATE: what = "WM_NCCREATE"; break;
-    case WM_CREATE: what = "WM_CREATE"; break;
-    case WM_SIZE: what = "WM_SIZE"; break;
-    case WM_GETMINMAXINFO: what = "WM_GETMINMAXINFO"; break;
-    case WM_WINDOWPOSCHANGED: what = "WM_WINDOWPOSCHANGED"; break;
-    case WM_SHOWWINDOW: what = "WM_SHOWWINDOW"; break;
-    case WM_SETFONT: what = "WM_SETFONT"; break;
-    case WM_NOTIFY: what = "WM_NOTIFY"; break;
-    case WM_ERASEBKGND: what = "WM_ERASEBKGND"; break;
-    case WM_NCPAINT: what = "WM_NCPAINT"; break;
-    default: what = "other"; break;
+    case WM_NCCREATE: return "WM_NCCREATE";
+    case WM_CREATE: return "WM_CREATE";
+    case WM_SIZE: return "WM_SIZE";
+    case WM_GETMINMAXINFO: return "WM_GETMINMAXINFO";
+    case WM_WINDOWPOSCHANGED: return "WM_WINDOWPOSCHANGED";
+    case WM_SHOWWINDOW: return "WM_SHOWWINDOW";
+    case WM_SETFONT: return "WM_SETFONT";
+    case WM_NOTIFY: return "WM_NOTIFY";
+    case WM_ERASEBKGND: return "WM_ERASEBKGND";
+    case WM_NCPAINT: return "WM_NCPAINT";
+    default: return "other";
     }
-    return std::string(name) + " " + what;
-}
-
-LRESULT CALLBACK CallHook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HC_ACTION) {
-        auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
-        g_open.push_back({call->hwnd, call->message, Now()});
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-LRESULT CALLBACK ReturnHook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HC_ACTION) {
-        double now = Now();
-        auto* ret = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
-        for (size_t i = g_open.size(); i-- > 0;) {
-            if (g_open[i].hwnd == ret->hwnd && g_open[i].message == ret->message) {
-                Bucket& bucket = g_buckets[BucketName(ret->hwnd, ret->message)];
-                bucket.ms += now - g_open[i].start;
-                ++bucket.count;
-                g_open.resize(i);
-                break;
-            }
-        }
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 // The same platform calls as the panes make, timed here; each function is one piece.
@@ -380,22 +321,15 @@ int main(int argc, char** argv) {
 
     // Where the time goes inside the load, seen from the host's thread.
     const int hookedRuns = std::min(runs, 50);
-    HHOOK call = SetWindowsHookExA(WH_CALLWNDPROC, CallHook, nullptr, GetCurrentThreadId());
-    HHOOK ret = SetWindowsHookExA(WH_CALLWNDPROCRET, ReturnHook, nullptr, GetCurrentThreadId());
     std::vector<double> hookedTimes;
     for (int i = 0; i < hookedRuns; ++i) {
-        g_open.clear();
+        StartMessageTiming(MessageName);
         double start = Now();
         host.CreateBand();
         hookedTimes.push_back(Now() - start);
-        UnhookWindowsHookEx(call);
-        UnhookWindowsHookEx(ret);
+        StopMessageTiming();
         WaitForPass(host.bandWindow());
         host.CloseBand();
-        if (i + 1 < hookedRuns) {
-            call = SetWindowsHookExA(WH_CALLWNDPROC, CallHook, nullptr, GetCurrentThreadId());
-            ret = SetWindowsHookExA(WH_CALLWNDPROCRET, ReturnHook, nullptr, GetCurrentThreadId());
-        }
     }
 
     // The panes' platform calls, made here the same way.
@@ -431,7 +365,7 @@ int main(int argc, char** argv) {
     std::printf("inside the load, per load (call-window hooks, %d runs, median load with hooks %.3f ms):\n",
                 hookedRuns, Median(hookedTimes));
     std::printf("  %-40s %10s %8s\n", "window class and message", "ms/load", "calls");
-    std::vector<std::pair<std::string, Bucket>> sorted(g_buckets.begin(), g_buckets.end());
+    std::vector<std::pair<std::string, MessageBucket>> sorted(MessageTimes().begin(), MessageTimes().end());
     std::sort(sorted.begin(), sorted.end(),
               [](const auto& a, const auto& b) { return a.second.ms > b.second.ms; });
     for (const auto& [name, bucket] : sorted) {

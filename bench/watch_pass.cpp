@@ -17,13 +17,13 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <map>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "band_host.h"
+#include "message_timing.h"
 #include "services/digest_page.h"
 #include "services/page_fetcher.h"
 #include "services/seen_store.h"
@@ -32,22 +32,6 @@
 #include "watch/watch_item.h"
 
 namespace {
-
-double Now() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 // The images the toolbar is told to give its last button (the built-in item, last in every
 // pass), seen by subclassing it on the UI thread.
@@ -90,22 +74,8 @@ double PumpMeasuringStalls(Done done) {
 
 // The UI thread's time in the pane's handling of the worker's image changes and in what it
 // sends on (the repaint among it), by window class and message, seen by call-window hooks
-// during one more pass. Inclusive: a message handled inside another counts in both.
-struct Bucket {
-    double ms = 0;
-    int count = 0;
-};
-std::map<std::string, Bucket> g_buckets;
-struct OpenCall {
-    HWND hwnd;
-    UINT message;
-    double start;
-};
-std::vector<OpenCall> g_open;
-
-std::string BucketName(HWND hwnd, UINT message) {
-    char name[64] = "";
-    GetClassNameA(hwnd, name, sizeof name);
+// during one more pass.
+std::string MessageName(UINT message) {
     char what[32];
     switch (message) {
     case WM_APP + 1: std::snprintf(what, sizeof what, "image change"); break;
@@ -114,32 +84,7 @@ std::string BucketName(HWND hwnd, UINT message) {
     case WM_NOTIFY: std::snprintf(what, sizeof what, "WM_NOTIFY"); break;
     default: std::snprintf(what, sizeof what, "0x%04X", message); break;
     }
-    return std::string(name) + " " + what;
-}
-
-LRESULT CALLBACK CallHook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HC_ACTION) {
-        auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
-        g_open.push_back({call->hwnd, call->message, Now()});
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-LRESULT CALLBACK ReturnHook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HC_ACTION) {
-        double now = Now();
-        auto* ret = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
-        for (size_t i = g_open.size(); i-- > 0;) {
-            if (g_open[i].hwnd == ret->hwnd && g_open[i].message == ret->message) {
-                Bucket& bucket = g_buckets[BucketName(ret->hwnd, ret->message)];
-                bucket.ms += now - g_open[i].start;
-                ++bucket.count;
-                g_open.resize(i);
-                break;
-            }
-        }
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
+    return what;
 }
 
 // The platform calls of one image change, made here on the pane's toolbar (button 0, which is
@@ -207,7 +152,7 @@ struct PassFigures {
     double pass = 0;          // median
     double fetchesAlone = 0;  // median
     double stall = 0;         // longest over all passes
-    std::vector<std::pair<std::string, Bucket>> perItem;  // largest first
+    std::vector<std::pair<std::string, MessageBucket>> perItem;  // largest first
     double roundTrip = 0;
     ImagePieces pieces;
 };
@@ -271,16 +216,13 @@ PassFigures MeasurePasses(int items, int rounds) {
     }
     {
         PumpMessages(300);
-        g_buckets.clear();
-        g_open.clear();
-        HHOOK call = SetWindowsHookExA(WH_CALLWNDPROC, CallHook, nullptr, GetCurrentThreadId());
-        HHOOK ret = SetWindowsHookExA(WH_CALLWNDPROCRET, ReturnHook, nullptr, GetCurrentThreadId());
+        MessageTimes().clear();
+        StartMessageTiming(MessageName);
         int before = g_lastButtonResults;
         PostMessageA(pane, WM_TIMER, 0, 0);
         PumpMeasuringStalls([&] { return g_lastButtonResults > before; });
-        UnhookWindowsHookEx(call);
-        UnhookWindowsHookEx(ret);
-        for (auto& [name, bucket] : g_buckets) {
+        StopMessageTiming();
+        for (auto& [name, bucket] : MessageTimes()) {
             bucket.ms /= items + 1;
             figures.perItem.emplace_back(name, bucket);
         }

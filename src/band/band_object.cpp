@@ -53,7 +53,16 @@ BandObject::BandObject(IUnknown* outer)
 }
 
 BandObject::~BandObject() {
-    // The container window is CloseDW's to destroy; the site is released with the holder.
+    // A host may let go of the band without CloseDW (a band site's RemoveBand only releases
+    // it): the window is closed here as CloseDW would, or it and its panes would live on,
+    // holding the site and polling pages for a band nobody shows, and the library could
+    // never unload. The count is held above zero meanwhile: the search pane may tell the site
+    // that it lost the focus, and a site that takes and gives back a reference to the band
+    // then must not destroy it a second time.
+    if (container_) {
+        refs_ = 1;
+        CloseWindow();
+    }
     site_.reset();
     ModuleUnlock();
 }
@@ -112,7 +121,7 @@ HRESULT BandObject::ShowDW(BOOL fShow) {
 }
 
 void BandObject::CloseWindow() {
-    if (container_ && IsWindow(container_)) DestroyWindow(container_);
+    if (container_) DestroyContainerWindow(container_);
     container_ = nullptr;
 }
 

@@ -11,6 +11,8 @@
 namespace {
 
 const char kClassName[] = "Pelorin";
+// Sent by DestroyContainerWindow from another thread: the container destroys itself.
+const UINT kDestroySelfMessage = WM_APP;
 
 PaneFactory g_watchFactory = CreateWatchPane;
 PaneFactory g_searchFactory = CreateSearchPane;
@@ -69,6 +71,9 @@ LRESULT CALLBACK ContainerProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         delete slots;
         return 0;
     }
+    case kDestroySelfMessage:
+        DestroyWindow(window);
+        return 0;
     case WM_SIZE:
         // Before WM_CREATE and after WM_DESTROY there is nothing to lay out.
         if (PaneSlots* slots = SlotsOf(window)) {
@@ -99,6 +104,20 @@ HWND CreateContainerWindow(const BandCreateParams& params) {
     return CreateWindowExA(0, kClassName, "Pelorin", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
                            0, 0, 1, 1, params.hwndParent, nullptr, ModuleInstance(),
                            const_cast<BandCreateParams*>(&params));
+}
+
+void DestroyContainerWindow(HWND container) {
+    DWORD owner = GetWindowThreadProcessId(container, nullptr);
+    if (!owner) return;  // not a window (any more)
+    if (owner == GetCurrentThreadId()) {
+        DestroyWindow(container);
+        return;
+    }
+    // A handle kept after its window went may name another window by now: only a
+    // container is asked to go.
+    char name[sizeof kClassName + 1] = "";
+    GetClassNameA(container, name, sizeof name);
+    if (lstrcmpA(name, kClassName) == 0) SendMessageA(container, kDestroySelfMessage, 0, 0);
 }
 
 HWND ContainerPane(HWND container, int slot) {

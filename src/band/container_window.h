@@ -18,6 +18,11 @@ struct PaneSlots {
 ATOM RegisterContainerWindowClass();
 // Creates the container as a child of params.hwndParent at (0, 0), 1 by 1; null on failure.
 HWND CreateContainerWindow(const BandCreateParams& params);
+// Destroys the container on its own thread, as a window can only be destroyed there: at once
+// when that is the calling thread, else through a message sent to it, which that thread
+// answers by destroying the window (the caller waits until it has). Nothing when the window
+// is gone.
+void DestroyContainerWindow(HWND container);
 // The pane a slot holds now (null when empty, or when the window has no slots).
 HWND ContainerPane(HWND container, int slot);
 

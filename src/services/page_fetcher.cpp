@@ -307,6 +307,22 @@ unsigned __stdcall FetchThread(void* argument) {
     return 0;
 }
 
+// Starts a fetch thread with its own loader reference in *module, which it gives back with
+// FreeLibraryAndExitThread. The reference is taken here, not by the thread, so that the
+// library cannot go before the thread runs. Null when either fails, with nothing taken.
+HANDLE StartModuleThread(unsigned(__stdcall* entry)(void*), void* argument, HMODULE* module) {
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(entry), module)) {
+        return nullptr;
+    }
+    uintptr_t thread = _beginthreadex(nullptr, 0, entry, argument, 0, nullptr);
+    if (!thread) {
+        FreeLibrary(*module);
+        *module = nullptr;
+        return nullptr;
+    }
+    return reinterpret_cast<HANDLE>(thread);
+}
+
 }  // namespace
 
 // The thread of a session. The session and the thread each hold one reference; the session
@@ -353,20 +369,13 @@ bool PageFetchSession::Start(FetchJob* job) {
         auto* runner = new (std::nothrow) FetchRunner();
         if (!runner) return false;
         runner->wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-        if (!runner->wake || !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                                                 reinterpret_cast<LPCSTR>(&RunnerThread), &runner->module)) {
-            runner->Release();
-            runner->Release();
-            return false;
-        }
-        uintptr_t thread = _beginthreadex(nullptr, 0, RunnerThread, runner, 0, nullptr);
+        HANDLE thread = runner->wake ? StartModuleThread(RunnerThread, runner, &runner->module) : nullptr;
         if (!thread) {
-            FreeLibrary(runner->module);
             runner->Release();
             runner->Release();
             return false;
         }
-        runner->thread = reinterpret_cast<HANDLE>(thread);
+        runner->thread = thread;
         runner_ = runner;
     }
     InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&runner_->job), job);
@@ -428,29 +437,13 @@ PageBody FetchPage(const std::string& host, const std::string& path, DWORD* coun
         job->Release();
         return nullptr;
     }
+    // On the session's thread, or on a thread of the fetch's own.
     KernelHandle fetchThread;
-    if (session) {
-        if (!session->Start(job)) {
-            job->Release();
-            job->Release();
-            return nullptr;
-        }
-    } else {
-        // Taken here, not by the thread, so that the library cannot go before the thread runs.
-        if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&FetchThread),
-                                &job->module)) {
-            job->Release();
-            job->Release();
-            return nullptr;
-        }
-        uintptr_t thread = _beginthreadex(nullptr, 0, FetchThread, job, 0, nullptr);
-        if (!thread) {
-            FreeLibrary(job->module);
-            job->Release();
-            job->Release();
-            return nullptr;
-        }
-        fetchThread.reset(reinterpret_cast<HANDLE>(thread));
+    if (!session) fetchThread.reset(StartModuleThread(FetchThread, job, &job->module));
+    if (session ? !session->Start(job) : !fetchThread) {
+        job->Release();
+        job->Release();
+        return nullptr;
     }
 
     WaitForSingleObject(job->done, seam.limits.deadlineMs);

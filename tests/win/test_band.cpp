@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <shobjidl.h>
 
+#include <cstdlib>
 #include <utility>
 #include <vector>
 
@@ -237,6 +238,84 @@ TEST_F(BandInHost, SecondSiteClosesTheFirstWindow) {
     host.CloseBand();
     EXPECT_FALSE(IsWindow(second));
     EXPECT_EQ(other.site().RefCount(), 1);
+}
+
+// A band site that removes a band only lets go of it: no CloseDW, no SetSite(NULL). The
+// band is sited in the host, its watch pane's first pass (the built-in item, served by the
+// fixture) runs to its end, and the caller then makes the last Release.
+class ReleasedWithoutClosing : public BandInHost {
+protected:
+    void SetUp() override {
+        REQUIRE_FIXTURE();
+        RemoveAppDataIni();  // the built-in item alone
+        unsited_ = host.site().RefCount();
+        int hits = ToolbarPageHits();
+        band_ = NewBand();
+        ASSERT_NE(band_, nullptr);
+        ASSERT_EQ(SetSiteOf(band_, static_cast<IInputObjectSite*>(&host.site())), S_OK);
+        ASSERT_EQ(band_->GetWindow(&window_), S_OK);
+        ASSERT_TRUE(IsWindow(window_));
+        toolbar_ = FindWatchToolbar(window_);
+        ASSERT_NE(toolbar_, nullptr);
+        ASSERT_TRUE(PumpUntil([&] {
+            int image = ButtonImageAt(toolbar_, 0);
+            return ToolbarPageHits() > hits && (image == kChanged || image == kSeen);
+        }, 10000)) << "the first pass did not end";
+        // The band and both panes hold the site now.
+        ASSERT_GE(host.site().RefCount(), unsited_ + 3);
+    }
+    void TearDown() override {
+        if (band_) band_->Release();  // a test that stopped early
+        BandInHost::TearDown();
+    }
+    static int ToolbarPageHits() { return std::atoi(FixtureGet("/_ctl/hits/toolbar/").body.c_str()); }
+    // Nothing of the band is left: its windows, its references on the site, its hold on the
+    // library.
+    void ExpectNothingLeft() {
+        EXPECT_FALSE(IsWindow(window_));
+        EXPECT_FALSE(IsWindow(toolbar_));
+        EXPECT_EQ(FindWindowExA(host.rebar(), nullptr, "Pelorin", nullptr), nullptr);
+        EXPECT_EQ(host.site().RefCount(), unsited_);
+        EXPECT_TRUE(UnloadableSoon());
+    }
+
+    static constexpr int kChanged = 2;
+    static constexpr int kSeen = 3;
+    IDeskBand* band_ = nullptr;
+    HWND window_ = nullptr;
+    HWND toolbar_ = nullptr;
+    LONG unsited_ = 0;
+};
+
+TEST_F(ReleasedWithoutClosing, OnItsOwnThreadLeavesNothingBehind) {
+    IDeskBand* band = band_;
+    band_ = nullptr;
+    EXPECT_EQ(band->Release(), 0u);
+    ExpectNothingLeft();
+}
+
+struct ForeignRelease {
+    IDeskBand* band;
+    ULONG result;
+};
+
+DWORD WINAPI ReleaseOnThisThread(void* param) {
+    auto* release = static_cast<ForeignRelease*>(param);
+    release->result = release->band->Release();
+    return 0;
+}
+
+// A host that breaks the apartment's rule and makes the last Release on another thread:
+// the window is still closed by its own thread, which answers while it pumps.
+TEST_F(ReleasedWithoutClosing, OnAnotherThreadLeavesNothingBehind) {
+    ForeignRelease release = {band_, 99};
+    band_ = nullptr;
+    HANDLE thread = CreateThread(nullptr, 0, ReleaseOnThisThread, &release, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_TRUE(PumpUntil([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 10000));
+    CloseHandle(thread);
+    EXPECT_EQ(release.result, 0u);
+    ExpectNothingLeft();
 }
 
 // A window that records the keys dispatched to it.

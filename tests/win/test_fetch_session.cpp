@@ -12,6 +12,7 @@
 
 #include "services/digest_page.h"
 #include "services/page_fetcher.h"
+#include "support/internet_handles.h"
 #include "support/test_env.h"
 
 namespace {
@@ -45,13 +46,6 @@ struct ThreadRecorder {
         seam.context = this;
         if (deadlineMs) seam.limits.deadlineMs = deadlineMs;
         return seam;
-    }
-    bool AllClosed() const {
-        for (HINTERNET h : handles) {
-            DWORD type = 0, size = sizeof type;
-            if (InternetQueryOptionA(h, INTERNET_OPTION_HANDLE_TYPE, &type, &size)) return false;
-        }
-        return true;
     }
 };
 
@@ -105,7 +99,7 @@ TEST_F(FetchSession, ItsFetchesAnswerAsEverOneAfterAnotherOnOneThreadThatEndsWit
         EXPECT_EQ(refused.thrown, kNoConnectionHandleMessage) << "the thread's throw reaches the caller";
         EXPECT_TRUE(page.hasBody);
         EXPECT_EQ(page.body, "first page");
-        EXPECT_TRUE(recorder.AllClosed());
+        EXPECT_TRUE(AllClosed(recorder.handles));
 
         ASSERT_EQ(recorder.threads.size(), 1u) << "one thread for the session's fetches";
         EXPECT_NE(recorder.threadIds.front(), GetCurrentThreadId());
@@ -153,7 +147,7 @@ TEST_F(FetchSession, AFetchGivenUpOnTakesItsThreadAndTheNextFetchGetsAnother) {
         ASSERT_EQ(held.threads.size(), 1u);
         ASSERT_EQ(plain.threads.size(), 1u);
         EXPECT_NE(plain.threadIds.front(), held.threadIds.front()) << "the held thread was given another fetch";
-        EXPECT_TRUE(plain.AllClosed());
+        EXPECT_TRUE(AllClosed(plain.handles));
 
         // The held page's address stays held: it fails at once, without a request.
         Answer heldAgain = Fetch(session, "pages.test", "/page/held", again.Seam(deadline));
@@ -165,7 +159,7 @@ TEST_F(FetchSession, AFetchGivenUpOnTakesItsThreadAndTheNextFetchGetsAnother) {
 
     FixtureGet("/_ctl/release/held");
     EXPECT_TRUE(Ends(held.threads.front())) << "the given-up thread ends once the server lets go";
-    EXPECT_TRUE(held.AllClosed()) << "and closes its own handles";
+    EXPECT_TRUE(AllClosed(held.handles)) << "and closes its own handles";
     EXPECT_EQ(AbandonedFetchCount(), before);
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "services/page_fetcher.h"
+#include "support/internet_handles.h"
 #include "support/hostile_corpus.h"
 #include "support/test_env.h"
 #include "watch/watch_item.h"
@@ -52,14 +53,6 @@ struct Recorder {
         seam.onHandleOpened = OnOpened;
         seam.context = this;
         return seam;
-    }
-    // None of the recorded handles is still a WinINet handle.
-    bool AllClosed() const {
-        for (HINTERNET h : handles) {
-            DWORD type = 0, size = sizeof type;
-            if (InternetQueryOptionA(h, INTERNET_OPTION_HANDLE_TYPE, &type, &size)) return false;
-        }
-        return true;
     }
 };
 
@@ -131,7 +124,7 @@ TEST_F(PageFetcher, SendsAPlainHttp10GetWithTheAgentAndAcceptType) {
     EXPECT_EQ(log[0].Header("Host"), "fixture.test");  // port 80: no port in the header
 
     ASSERT_EQ(recorder.handles.size(), 3u);
-    EXPECT_TRUE(recorder.AllClosed());
+    EXPECT_TRUE(AllClosed(recorder.handles));
 }
 
 TEST_F(PageFetcher, GoesToPort80WhateverPortTheWatchedAddressNamed) {
@@ -190,7 +183,7 @@ TEST_F(PageFetcher, StatusesOtherThan200GiveNoBodyAndNoThrow) {
         EXPECT_FALSE(f.hasBody) << path;
         EXPECT_EQ(f.count, 0xDEADBEEF) << path << ": the count is only stored with a body";
         EXPECT_EQ(recorder.handles.size(), 3u) << path;
-        EXPECT_TRUE(recorder.AllClosed()) << path;
+        EXPECT_TRUE(AllClosed(recorder.handles)) << path;
     }
 }
 
@@ -203,7 +196,7 @@ TEST_F(PageFetcher, AnUnknownHostFailsAtOnceAndLeavesNoHandleOpen) {
     EXPECT_TRUE(!f.hasBody && (!f.threw || IsOneOfTheThreeMessages(f.message)));
     EXPECT_FALSE(f.hasBody);
     EXPECT_FALSE(recorder.handles.empty());
-    EXPECT_TRUE(recorder.AllClosed());
+    EXPECT_TRUE(AllClosed(recorder.handles));
     EXPECT_TRUE(FixtureLog().empty());
 }
 
@@ -215,7 +208,7 @@ TEST_F(PageFetcher, NoConnectionHandleThrowsItsMessageAndClosesTheRoot) {
     EXPECT_STREQ(f.message, "\x92\xca\x90\x4d\x98\x48\x82\xcc\x8a\x6d\x97\xa7\x82\xc9\x8e\xb8\x94\x73"
                             "\x82\xb5\x82\xdc\x82\xb5\x82\xbd.");
     ASSERT_EQ(recorder.handles.size(), 1u);
-    EXPECT_TRUE(recorder.AllClosed());
+    EXPECT_TRUE(AllClosed(recorder.handles));
 }
 
 TEST(PageFetcherMessages, AreTheCodePage932Texts) {
@@ -256,7 +249,7 @@ TEST_F(PageFetcher, ASilentServerEndsInATimeoutNotAHang) {
     ASSERT_EQ(recorder.timeouts.size(), 3u);
     EXPECT_EQ(recorder.timeouts[1].receive, 2000u);
     EXPECT_EQ(recorder.timeouts[2].connect, 2000u);
-    EXPECT_TRUE(recorder.AllClosed());
+    EXPECT_TRUE(AllClosed(recorder.handles));
 }
 
 TEST_F(PageFetcher, AResetConnectionIsAFailedFetch) {
@@ -265,7 +258,7 @@ TEST_F(PageFetcher, AResetConnectionIsAFailedFetch) {
     ASSERT_TRUE(EndsWithin(60000, [&] { f = Fetch("fixture.test", "/reset", recorder.Seam()); }));
     EXPECT_FALSE(f.threw);
     EXPECT_FALSE(f.hasBody);
-    EXPECT_TRUE(recorder.AllClosed());
+    EXPECT_TRUE(AllClosed(recorder.handles));
 }
 
 TEST_F(PageFetcher, AnAnswerThatIsNotHttpNeverCrashesNorInventsContent) {
@@ -281,7 +274,7 @@ TEST_F(PageFetcher, AnAnswerThatIsNotHttpNeverCrashesNorInventsContent) {
         ASSERT_LE(f.body.size(), sent.size());
         EXPECT_EQ(sent.substr(sent.size() - f.body.size()), f.body);
     }
-    EXPECT_TRUE(recorder.AllClosed());
+    EXPECT_TRUE(AllClosed(recorder.handles));
 }
 
 // Fails every allocation from the nth on, and any allocation of exactly failSize bytes.
@@ -305,7 +298,7 @@ TEST_F(PageFetcher, RunningOutOfMemoryForTheBodyIsAFailedFetchWithEveryHandleClo
         EXPECT_FALSE(f.hasBody) << allowed;
         EXPECT_EQ(f.count, 0xDEADBEEF) << allowed;
         EXPECT_EQ(recorder.handles.size(), 3u) << allowed;
-        EXPECT_TRUE(recorder.AllClosed()) << allowed;
+        EXPECT_TRUE(AllClosed(recorder.handles)) << allowed;
     }
     FetchSeam seam;  // the same allocator, not failing, gives the whole body
     seam.reallocate = FailingRealloc;
@@ -378,7 +371,7 @@ TEST_F(PageFetcher, NoHostileServerHoldsAFetchPastItsDeadlineNorItsMemoryPastThe
     // Fetches given up at the deadline end once the server lets go, closing every handle.
     EXPECT_TRUE(PumpUntil([] { return AbandonedFetchCount() == 0; }, 60000))
         << AbandonedFetchCount() << " fetches still inside WinINet";
-    for (size_t i = 0; i < n; ++i) EXPECT_TRUE(recorders[i].AllClosed()) << kHostile[i].path;
+    for (size_t i = 0; i < n; ++i) EXPECT_TRUE(AllClosed(recorders[i].handles)) << kHostile[i].path;
     FixtureGet("/_ctl/hostile-cap/10");
 }
 
@@ -416,7 +409,7 @@ TEST_F(PageFetcher, BodiesUpToThirtyTwoMegabytesComeBackAndOneByteMoreFails) {
     Recorder recorder;
     Fetched over = Fetch("fixture.test", "/big/" + std::to_string((32 << 20) + 1), recorder.Seam());
     EXPECT_FALSE(over.hasBody);
-    EXPECT_TRUE(recorder.AllClosed());
+    EXPECT_TRUE(AllClosed(recorder.handles));
 }
 
 TEST_F(PageFetcher, AnHttpPageRedirectedToHttpsIsFetchedOnlyWithATrustedCertificate) {
@@ -429,13 +422,13 @@ TEST_F(PageFetcher, AnHttpPageRedirectedToHttpsIsFetchedOnlyWithATrustedCertific
     ASSERT_EQ(log.size(), 2u);
     EXPECT_EQ(log[1].line, "GET /plain HTTP/1.0");
     EXPECT_EQ(trusted.handles.size(), 5u);
-    EXPECT_TRUE(trusted.AllClosed());
+    EXPECT_TRUE(AllClosed(trusted.handles));
 
     Recorder untrusted;
     Fetched g = Fetch("fixture.test", "/redirect-https/untrusted", untrusted.Seam());
     EXPECT_FALSE(g.threw);
     EXPECT_FALSE(g.hasBody) << "a certificate nobody vouches for is a failed fetch";
-    EXPECT_TRUE(untrusted.AllClosed());
+    EXPECT_TRUE(AllClosed(untrusted.handles));
 }
 
 TEST(FetchLimitsSeam, TheEnvironmentCanOnlyShortenTheDeadline) {
@@ -465,7 +458,7 @@ TEST_F(PageFetcher, AFetchGivenUpOnHoldsItsPageAddressButNoOtherPage) {
     EXPECT_TRUE(second.handles.empty());
     Fetched plain = Fetch("fixture.test", "/plain", ShortSeam(other));
     EXPECT_TRUE(plain.hasBody);
-    EXPECT_TRUE(other.AllClosed());
+    EXPECT_TRUE(AllClosed(other.handles));
     auto log = FixtureLog();
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].line, "GET /plain HTTP/1.0");
