@@ -2,9 +2,11 @@
 
 #include <shellapi.h>
 #include <windowsx.h>
+#include <algorithm>
 #include <cstring>
 
 #include "common/unique_handle.h"
+#include "sign_in.h"
 #include "texts.h"
 
 namespace {
@@ -12,6 +14,10 @@ namespace {
 // The bar's own settings, beside the record of seen pages.
 const wchar_t kSettingsKey[] = L"Software\\Vorna\\Pelorin\\Bar";
 const UINT_PTR kSweepTimer = 1;
+// Pages that turn Changed in one pass are announced in one balloon, which the shell would
+// otherwise replace page by page before the user could read it.
+const UINT_PTR kBalloonTimer = 2;
+const DWORD kBalloonGatherMs = 500;
 const DWORD kSweepEveryMs = 10 * 1000;
 // How long the bar waits at its end for the band's DLL to let go (a fetch may still run).
 const DWORD kUnloadWaitMs = 3000;
@@ -19,6 +25,39 @@ const DWORD kUnloadWaitMs = 3000;
 const DWORD kDockedStyle = WS_POPUP | WS_CLIPCHILDREN;
 const DWORD kFloatingStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 const DWORD kExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
+// The icons in the program's resources.
+const int kIconNormal = 1;
+const int kIconChanged = 2;
+
+HICON SmallIcon(HINSTANCE instance, int id) {
+    return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                         GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR | LR_SHARED));
+}
+
+bool ReadFlag(const wchar_t* name, bool fallback) {
+    RegKey key;
+    DWORD value = 0, size = sizeof value, type = 0;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS ||
+        RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
+        type != REG_DWORD)
+        return fallback;
+    return value != 0;
+}
+
+void WriteFlag(const wchar_t* name, bool on) {
+    RegKey key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    DWORD value = on ? 1 : 0;
+    RegSetValueExW(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+}
+
+std::wstring ProgramPath() {
+    wchar_t path[MAX_PATH * 2] = L"";
+    GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
+    return path;
+}
 
 BarRect ToBarRect(const RECT& r) {
     BarRect b;
@@ -51,7 +90,7 @@ int BarWindow::Create(HINSTANCE instance) {
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
-    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconNormal));
     wc.lpszClassName = kBarClassName;
     RegisterClassExW(&wc);
 
@@ -64,7 +103,10 @@ int BarWindow::Create(HINSTANCE instance) {
     BandFailure failure;
     ComPtr<DefaultBrowser> browser;
     browser.attach(new DefaultBrowser(&pages_));
-    site_.attach(new BarSite(window_, browser.get()));
+    site_.attach(new BarSite(window_, browser.get(), [this](bool changed, const std::wstring& address,
+                                                             const std::wstring& title) {
+        OnPageNotice(changed, address, title);
+    }));
     if (!band_.Create(dll, &failure) || !band_.Site(static_cast<IInputObjectSite*>(site_.get()), &failure)) {
         band_.Close();
         // Before the window goes: its WM_DESTROY posts the quit that would end the box at once.
@@ -77,6 +119,10 @@ int BarWindow::Create(HINSTANCE instance) {
     // A bar started at sign-in does not take the keyboard from what the user opened first.
     ShowWindow(window_, SW_SHOWNOACTIVATE);
     band_.Show(true);
+    balloons_ = ReadFlag(L"Balloons", true);
+    taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+    tray_.Attach(window_, kTrayCallback, SmallIcon(instance, kIconNormal), SmallIcon(instance, kIconChanged));
+    tray_.Add();
     return 0;
 }
 
@@ -109,6 +155,12 @@ LRESULT CALLBACK BarWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
 }
 
 LRESULT BarWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    // Explorer started again: its notification area knows nothing of us.
+    if (message == taskbarCreated_ && taskbarCreated_) {
+        tray_.Add();
+        tray_.ShowChangedCount(changedPages_.size());
+        return 0;
+    }
     switch (message) {
     case WM_SIZE:
         LayOutBand();
@@ -157,6 +209,17 @@ LRESULT BarWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case kMessagesHandled:
         return messagesHandled_;
+    case kTrayCallback:
+        switch (LOWORD(lParam)) {
+        case NIN_SELECT:
+        case NIN_KEYSELECT:
+            ShowBar(!IsWindowVisible(window_));
+            break;
+        case WM_CONTEXTMENU:
+            ShowMenu({GET_X_LPARAM(wParam), GET_Y_LPARAM(wParam)});
+            break;
+        }
+        return 0;
     case WM_CONTEXTMENU: {
         POINT at = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         if (at.x == -1 && at.y == -1) {
@@ -171,10 +234,28 @@ LRESULT BarWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case kCommandDockTop: SetDock(Dock::Top); return 0;
         case kCommandDockBottom: SetDock(Dock::Bottom); return 0;
         case kCommandFloat: SetDock(Dock::Float); return 0;
+        case kCommandShowBar: ShowBar(!IsWindowVisible(window_)); return 0;
+        case kCommandCheckNow: CheckNow(); return 0;
+        case kCommandBalloons:
+            balloons_ = !balloons_;
+            WriteFlag(L"Balloons", balloons_);
+            return 0;
+        case kCommandStartAtSignIn: SetStartAtSignIn(!StartsAtSignIn(), ProgramPath()); return 0;
         case kCommandQuit: PostMessageW(window_, WM_CLOSE, 0, 0); return 0;
         }
         break;
     case WM_TIMER:
+        if (wParam == kBalloonTimer) {
+            KillTimer(window_, kBalloonTimer);
+            std::wstring text;
+            for (const std::wstring& title : balloonTitles_) {
+                if (!text.empty()) text += L"\r\n";
+                text += Text(TextId::BalloonPageChanged, {title});
+            }
+            balloonTitles_.clear();
+            if (!text.empty()) tray_.Balloon(text);
+            return 0;
+        }
         if (wParam == kSweepTimer) {
             pages_.RemoveOlderThan(LocalPages::kReadTimeMs);
             // No timer while nothing waits: an idle bar handles no message of its own.
@@ -282,18 +363,67 @@ void BarWindow::AppBarRemove() {
 void BarWindow::ShowMenu(POINT at) {
     HMENU menu = CreatePopupMenu();
     if (!menu) return;
-    AppendMenuW(menu, MF_STRING, kCommandDockTop, Text(TextId::MenuDockTop).c_str());
-    AppendMenuW(menu, MF_STRING, kCommandDockBottom, Text(TextId::MenuDockBottom).c_str());
-    AppendMenuW(menu, MF_STRING, kCommandFloat, Text(TextId::MenuFloat).c_str());
+    auto item = [&](UINT id, TextId text, bool checked) {
+        AppendMenuW(menu, MF_STRING | (checked ? MF_CHECKED : 0), id, Text(text).c_str());
+    };
+    item(kCommandShowBar, TextId::MenuShowBar, IsWindowVisible(window_) != FALSE);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, kCommandQuit, Text(TextId::MenuQuit).c_str());
+    item(kCommandDockTop, TextId::MenuDockTop, false);
+    item(kCommandDockBottom, TextId::MenuDockBottom, false);
+    item(kCommandFloat, TextId::MenuFloat, false);
     UINT current = dock_ == Dock::Bottom ? kCommandDockBottom : dock_ == Dock::Float ? kCommandFloat : kCommandDockTop;
     CheckMenuRadioItem(menu, kCommandDockTop, kCommandFloat, current, MF_BYCOMMAND);
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    item(kCommandCheckNow, TextId::MenuCheckNow, false);
+    item(kCommandBalloons, TextId::MenuBalloons, balloons_);
+    item(kCommandStartAtSignIn, TextId::MenuStartAtSignIn, StartsAtSignIn());
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    item(kCommandQuit, TextId::MenuQuit, false);
     // The menu closes when the user clicks elsewhere only if the bar is in front.
     SetForegroundWindow(window_);
     TrackPopupMenu(menu, TPM_RIGHTBUTTON, at.x, at.y, 0, window_, nullptr);
     PostMessageW(window_, WM_NULL, 0, 0);
     DestroyMenu(menu);
+}
+
+void BarWindow::ShowBar(bool show) {
+    if (show) {
+        Place();
+        ShowWindow(window_, SW_SHOW);
+        SetForegroundWindow(window_);
+    } else {
+        // A hidden bar keeps no room at the screen's edge.
+        ShowWindow(window_, SW_HIDE);
+        AppBarRemove();
+    }
+}
+
+void BarWindow::CheckNow() {
+    // The watch pane starts a pass at any timer tick.
+    if (HWND watch = band_.Window() ? FindWindowExA(band_.Window(), nullptr, "Pelorin-Watch", nullptr) : nullptr) {
+        PostMessageA(watch, WM_TIMER, 0, 0);
+    }
+}
+
+void BarWindow::OnPageNotice(bool changed, const std::wstring& address, const std::wstring& title) {
+    auto known = std::find(changedPages_.begin(), changedPages_.end(), address);
+    if (changed && known == changedPages_.end()) {
+        changedPages_.push_back(address);
+        if (balloons_) {
+            balloonTitles_.push_back(title);
+            SetTimer(window_, kBalloonTimer, kBalloonGatherMs, nullptr);
+        }
+    } else if (!changed && known != changedPages_.end()) {
+        changedPages_.erase(known);
+    }
+    ShowChangedCount();
+}
+
+void BarWindow::ShowChangedCount() {
+    tray_.ShowChangedCount(changedPages_.size());
+    // The window's title says it too: a floating bar's caption, and what screen readers read.
+    std::wstring title = changedPages_.empty() ? L"Pelorin" : L"Pelorin - " + tray_.Tip();
+    SetWindowTextW(window_, title.c_str());
 }
 
 void BarWindow::LeaveBand() {
@@ -308,6 +438,7 @@ void BarWindow::LeaveBand() {
 void BarWindow::Shutdown() {
     if (dock_ == Dock::Float && window_) SavePlacement();
     KillTimer(window_, kSweepTimer);
+    tray_.Remove();
     band_.Close();
     site_.reset();
     AppBarRemove();

@@ -12,6 +12,10 @@
 #include "hosted_band.h"
 #include "local_pages.h"
 #include "placement.h"
+#include "tray_icon.h"
+
+#include <string>
+#include <vector>
 
 // The bar's window class: a second start finds the running bar by it.
 constexpr wchar_t kBarClassName[] = L"PelorinBar";
@@ -19,10 +23,15 @@ constexpr wchar_t kBarClassName[] = L"PelorinBar";
 constexpr UINT kAppBarCallback = WM_APP + 1;   // the shell's app bar notifications
 constexpr UINT kShowBar = WM_APP + 2;          // a second start: come forward
 constexpr UINT kMessagesHandled = WM_APP + 3;  // how many messages the bar's loop has handled
+constexpr UINT kTrayCallback = WM_APP + 4;     // the notification-area icon's events
 // Menu commands, also accepted as WM_COMMAND from outside.
 constexpr UINT kCommandDockTop = 100;
 constexpr UINT kCommandDockBottom = 101;
 constexpr UINT kCommandFloat = 102;
+constexpr UINT kCommandShowBar = 103;
+constexpr UINT kCommandCheckNow = 104;
+constexpr UINT kCommandBalloons = 105;
+constexpr UINT kCommandStartAtSignIn = 106;
 constexpr UINT kCommandQuit = 110;
 
 class BarWindow {
@@ -52,6 +61,10 @@ private:
     void LayOutBand();
     void AppBarRemove();
     void ShowMenu(POINT at);
+    void ShowBar(bool show);
+    void CheckNow();
+    void OnPageNotice(bool changed, const std::wstring& address, const std::wstring& title);
+    void ShowChangedCount();
     void LeaveBand();
     void Shutdown();
     void LoadPlacement();
@@ -68,4 +81,9 @@ private:
     bool placing_ = false;
     HWND previousActive_ = nullptr;
     LONG messagesHandled_ = 0;
+    TrayIcon tray_;
+    UINT taskbarCreated_ = 0;
+    bool balloons_ = true;
+    std::vector<std::wstring> changedPages_;  // addresses of the pages showing Changed
+    std::vector<std::wstring> balloonTitles_;  // turned Changed since the last balloon
 };

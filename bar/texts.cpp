@@ -23,10 +23,17 @@ const Entry kTexts[] = {
      "Pelorin cannot create its band ({}):\n{}"},
     {"Pelorin のバンドを表示できません ({}):\n{}",
      "Pelorin cannot show its band ({}):\n{}"},
+    {"バーを表示(&S)", "&Show the bar"},
     {"上端に固定(&T)", "Dock at the &top"},
     {"下端に固定(&B)", "Dock at the &bottom"},
     {"フローティング(&F)", "&Float"},
+    {"今すぐ確認(&C)", "&Check now"},
+    {"更新をお知らせ(&N)", "&Notify of changes"},
+    {"サインイン時に起動(&I)", "Start at sign-&in"},
     {"終了(&X)", "&Quit"},
+    {"{} ページが更新されています", "{} page changed"},
+    {"{} ページが更新されています", "{} pages changed"},
+    {"「{}」が更新されました", "\"{}\" has changed"},
 };
 
 std::wstring FromCodePage(const char* text, UINT codePage) {

@@ -13,10 +13,17 @@ enum class TextId {
     NoClassObject,    // {HRESULT} {file}
     BandNotCreated,   // {HRESULT} {file}
     BandNotSited,     // {HRESULT} {file}
+    MenuShowBar,
     MenuDockTop,
     MenuDockBottom,
     MenuFloat,
+    MenuCheckNow,
+    MenuBalloons,
+    MenuStartAtSignIn,
     MenuQuit,
+    TrayOnePageChanged,  // {count}
+    TrayPagesChanged,    // {count}
+    BalloonPageChanged,  // {title}
 };
 
 bool UsesEnglish();

@@ -11,6 +11,7 @@
 #include "module/module.h"
 #include "resources/resource.h"
 #include "services/seen_store.h"
+#include "watch/watch_notice.h"
 #include "watch/watch_worker.h"
 
 namespace {
@@ -153,6 +154,52 @@ void StopPolling(HWND hwnd, WatchPaneState* state) {
     state->bitmaps.clear();
 }
 
+// Tells the host that item `position` turned Changed or stopped showing it, when the host
+// wants to know (see watch_notice.h). Checking and Pending are no verdict: a Changed page
+// passes through Checking at every pass and is not told again. No item lock is held here:
+// the host may do anything.
+void NoticeImage(WatchPaneState* state, size_t position, ButtonImage image) {
+    if (image != Changed && image != Seen) return;
+    if (state->toldChanged.size() < state->items.size()) state->toldChanged.resize(state->items.size());
+    bool changed = image == Changed;
+    if (state->toldChanged[position] == changed) return;
+    state->toldChanged[position] = changed;
+    if (!state->hostListens || !state->inputSite) return;
+    IOleCommandTarget* target = nullptr;
+    if (FAILED(state->inputSite->QueryInterface(IID_IOleCommandTarget, reinterpret_cast<void**>(&target))) || !target) {
+        state->hostListens = false;
+        return;
+    }
+    WatchItem& item = state->items[position];
+    std::string address;
+    {
+        ItemLock lock(item);
+        address = PageAddress(item);
+    }
+    SAFEARRAY* page = SafeArrayCreateVector(VT_BSTR, 0, 2);
+    if (page) {
+        LONG index = 0;
+        BSTR text = AnsiToBstr(address);
+        SafeArrayPutElement(page, &index, text);  // copies the string
+        SysFreeString(text);
+        index = 1;
+        text = AnsiToBstr(item.title);
+        SafeArrayPutElement(page, &index, text);
+        SysFreeString(text);
+        VARIANT in;
+        VariantInit(&in);
+        V_VT(&in) = VT_ARRAY | VT_BSTR;
+        V_ARRAY(&in) = page;
+        HRESULT hr = target->Exec(&kPelorinWatchGroup, changed ? kWatchPageChanged : kWatchPageNoLongerChanged,
+                                  OLECMDEXECOPT_DONTPROMPTUSER, &in, nullptr);
+        if (hr == OLECMDERR_E_UNKNOWNGROUP || hr == OLECMDERR_E_NOTSUPPORTED || hr == E_NOTIMPL) {
+            state->hostListens = false;
+        }
+        VariantClear(&in);
+    }
+    target->Release();
+}
+
 void OpenWatchItem(WatchPaneState* state, WPARAM wParam) {
     LRESULT count = state->toolbar ? SendMessageA(state->toolbar, TB_BUTTONCOUNT, 0, 0) : 0;
     count = std::min<LRESULT>(count, static_cast<LRESULT>(state->items.size()));
@@ -170,6 +217,7 @@ void OpenWatchItem(WatchPaneState* state, WPARAM wParam) {
         WriteSeenDigest(address, item.digest);
         SetButtonImage(state->toolbar, item.buttonIndex, Seen);
     }
+    NoticeImage(state, wParam - 1, Seen);
     if (state->browser) {
         BSTR url = AnsiToBstr(address);
         state->browser->Navigate(url, nullptr, nullptr, nullptr, nullptr);
@@ -214,6 +262,7 @@ LRESULT ShowWorkerImage(WatchPaneState* state, WPARAM position, ButtonImage imag
     }
     LRESULT result = TrySetImage(state->toolbar, static_cast<int>(position), image);
     RepaintButton(state->toolbar, static_cast<int>(position));
+    if (result == kImageTook) NoticeImage(state, position, image);
     return result;
 }
 

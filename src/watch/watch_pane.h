@@ -17,7 +17,8 @@ enum ButtonImage { Pending = 0, Checking = 1, Changed = 2, Seen = 3 };
 // One per pane. The pane (UI thread) and its worker each hold a reference, because a worker
 // that is still inside a fetch when the pane is destroyed must not find its items freed; the
 // last of the two to let go frees the record. Who touches what:
-//   UI thread only: band, hwndParent, browser, inputSite, window, rebar, bitmaps, worker.
+//   UI thread only: band, hwndParent, browser, inputSite, hostListens, toldChanged, window,
+//         rebar, bitmaps, worker.
 //   both: items (each under its own lock, see watch_item.h), toolbar (the worker only sends
 //         image changes to it, and stops doing so once stopRequested is set), stopRequested
 //         (set by the pane before it sets the event), wakeEvent, workerThread (published by
@@ -27,7 +28,9 @@ struct WatchPaneState {
     IUnknown* band = nullptr;
     HWND hwndParent = nullptr;
     IWebBrowser2* browser = nullptr;        // counted; null without a browser
-    IInputObjectSite* inputSite = nullptr;  // counted; the pane does not use it
+    IInputObjectSite* inputSite = nullptr;  // counted; asked for the host's command target
+    bool hostListens = true;                // false once the host showed it wants no notices
+    std::vector<bool> toldChanged;          // per item: the host was last told it changed
     HWND window = nullptr;
     HWND rebar = nullptr;                   // no rebar hosts the toolbar
     HWND volatile toolbar = nullptr;

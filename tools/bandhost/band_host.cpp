@@ -3,6 +3,8 @@
 #include <commctrl.h>
 
 #include "band/band_object.h"
+#include "common/ansi.h"
+#include "watch/watch_notice.h"
 
 namespace {
 // SID_SWebBrowserApp {0002DF05-0000-0000-C000-000000000046}
@@ -11,14 +13,17 @@ const char kHostClass[] = "PelorinBandHost";
 const UINT kBandId = 1;
 }  // namespace
 
-HostSite::HostSite(HWND window, RecordingBrowser* browser, bool offerOleWindow)
-    : window_(window), browser_(browser), offerOleWindow_(offerOleWindow) {}
+HostSite::HostSite(HWND window, RecordingBrowser* browser, bool offerOleWindow, bool offerCommandTarget)
+    : window_(window), browser_(browser), offerOleWindow_(offerOleWindow), offerCommandTarget_(offerCommandTarget) {}
 
 HRESULT HostSite::QueryInterface(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
+    asked.push_back(riid);
     if (riid == IID_IUnknown || riid == IID_IInputObjectSite) {
         *ppv = static_cast<IInputObjectSite*>(this);
+    } else if (riid == IID_IOleCommandTarget && offerCommandTarget_) {
+        *ppv = static_cast<IOleCommandTarget*>(this);
     } else if (riid == IID_IOleWindow && offerOleWindow_) {
         *ppv = static_cast<IOleWindow*>(this);
     } else if (riid == IID_IServiceProvider) {
@@ -55,7 +60,26 @@ HRESULT HostSite::QueryService(REFGUID guidService, REFIID riid, void** ppv) {
     return browser_->QueryInterface(riid, ppv);
 }
 
-BandHost::BandHost(HostMode mode)
+HRESULT HostSite::QueryStatus(const GUID*, ULONG, OLECMD[], OLECMDTEXT*) { return OLECMDERR_E_UNKNOWNGROUP; }
+
+HRESULT HostSite::Exec(const GUID* pguidCmdGroup, DWORD nCmdID, DWORD, VARIANT* pvaIn, VARIANT*) {
+    if (!pguidCmdGroup || *pguidCmdGroup != kPelorinWatchGroup) return OLECMDERR_E_UNKNOWNGROUP;
+    WatchNoticeCall call = {nCmdID, "", ""};
+    if (pvaIn && V_VT(pvaIn) == (VT_ARRAY | VT_BSTR)) {
+        BSTR text = nullptr;
+        LONG index = 0;
+        if (SUCCEEDED(SafeArrayGetElement(V_ARRAY(pvaIn), &index, &text))) call.address = WideToAnsi(text);
+        SysFreeString(text);
+        text = nullptr;
+        index = 1;
+        if (SUCCEEDED(SafeArrayGetElement(V_ARRAY(pvaIn), &index, &text))) call.title = WideToAnsi(text);
+        SysFreeString(text);
+    }
+    notices.push_back(call);
+    return S_OK;
+}
+
+BandHost::BandHost(HostMode mode, bool hearsWatchNotices)
     : mode_(mode), comInit_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_BAR_CLASSES | ICC_COOL_CLASSES};
     InitCommonControlsEx(&icc);
@@ -76,7 +100,7 @@ BandHost::BandHost(HostMode mode)
                              0, 0, 0, 0, window_, nullptr, instance, nullptr);
     ShowWindow(window_, SW_SHOW);
     UpdateWindow(window_);
-    site_ = new HostSite(rebar_, mode == HostMode::Browser ? &browser_ : nullptr);
+    site_ = new HostSite(rebar_, mode == HostMode::Browser ? &browser_ : nullptr, true, hearsWatchNotices);
 }
 
 BandHost::~BandHost() {

@@ -6,7 +6,9 @@
 #pragma once
 
 #include <windows.h>
+#include <docobj.h>
 #include <shobjidl.h>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -15,11 +17,18 @@
 enum class HostMode { Browser, Taskbar };
 
 // The site a host hands to the band. Tests may make their own with fewer faces.
-class HostSite : public IOleWindow, public IInputObjectSite, public IServiceProvider {
+// A change the watch pane told the site of through IOleCommandTarget::Exec.
+struct WatchNoticeCall {
+    DWORD command;
+    std::string address;
+    std::string title;
+};
+
+class HostSite : public IOleWindow, public IInputObjectSite, public IServiceProvider, public IOleCommandTarget {
 public:
     // browser null: no browser service (the taskbar). offerOleWindow false: a site without
-    // IOleWindow.
-    HostSite(HWND window, RecordingBrowser* browser, bool offerOleWindow = true);
+    // IOleWindow. offerCommandTarget: a site that hears the watch pane's changes.
+    HostSite(HWND window, RecordingBrowser* browser, bool offerOleWindow = true, bool offerCommandTarget = false);
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
@@ -28,10 +37,17 @@ public:
     HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL fEnterMode) override;
     HRESULT STDMETHODCALLTYPE OnFocusChangeIS(IUnknown* punkObj, BOOL fSetFocus) override;
     HRESULT STDMETHODCALLTYPE QueryService(REFGUID guidService, REFIID riid, void** ppv) override;
+    HRESULT STDMETHODCALLTYPE QueryStatus(const GUID* pguidCmdGroup, ULONG cCmds, OLECMD prgCmds[],
+                                          OLECMDTEXT* pCmdText) override;
+    HRESULT STDMETHODCALLTYPE Exec(const GUID* pguidCmdGroup, DWORD nCmdID, DWORD nCmdexecopt, VARIANT* pvaIn,
+                                   VARIANT* pvaOut) override;
 
     // References held by others than the one who made the site (it starts at 1).
     LONG RefCount() const { return refs_; }
     std::vector<std::pair<IUnknown*, BOOL>> focusChanges;
+    std::vector<WatchNoticeCall> notices;
+    // Interfaces asked for through QueryInterface, in order, whether answered or not.
+    std::vector<IID> asked;
 
     virtual ~HostSite() = default;
 
@@ -39,12 +55,14 @@ private:
     HWND window_;
     RecordingBrowser* browser_;
     bool offerOleWindow_;
+    bool offerCommandTarget_;
     LONG refs_ = 1;
 };
 
 class BandHost {
 public:
-    explicit BandHost(HostMode mode = HostMode::Browser);  // top-level window + rebar, shown
+    // Top-level window + rebar, shown. hearsWatchNotices: the site answers IOleCommandTarget.
+    explicit BandHost(HostMode mode = HostMode::Browser, bool hearsWatchNotices = false);
     ~BandHost();                                          // closes the band if open, destroys windows
     BandHost(const BandHost&) = delete;
     BandHost& operator=(const BandHost&) = delete;
