@@ -35,30 +35,32 @@ double Now() {
     return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
 }
 
+struct FindBand {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK FindShownBand(HWND window, LPARAM param) {
+    auto* f = reinterpret_cast<FindBand*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != f->pid || !IsWindowVisible(window)) return TRUE;
+    // The bar holds the container itself; the band host in its rebar.
+    HWND container = FindWindowExA(window, nullptr, "Pelorin", nullptr);
+    if (!container) {
+        HWND rebar = FindWindowExA(window, nullptr, "ReBarWindow32", nullptr);
+        if (rebar) container = FindWindowExA(rebar, nullptr, "Pelorin", nullptr);
+    }
+    if (container && IsWindowVisible(container)) {
+        f->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 HWND ShownBandOf(DWORD pid) {
-    struct Find {
-        DWORD pid;
-        HWND found;
-    } find = {pid, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* f = reinterpret_cast<Find*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner != f->pid || !IsWindowVisible(window)) return TRUE;
-            // The bar holds the container itself; the band host in its rebar.
-            HWND container = FindWindowExA(window, nullptr, "Pelorin", nullptr);
-            if (!container) {
-                HWND rebar = FindWindowExA(window, nullptr, "ReBarWindow32", nullptr);
-                if (rebar) container = FindWindowExA(rebar, nullptr, "Pelorin", nullptr);
-            }
-            if (container && IsWindowVisible(container)) {
-                f->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&find));
+    FindBand find = {pid, nullptr};
+    EnumWindows(FindShownBand, reinterpret_cast<LPARAM>(&find));
     return find.found;
 }
 

@@ -193,13 +193,14 @@ class BarTest : public ::testing::Test {
 protected:
     // Nothing registered: the bar must find its band by itself.
     static void SetUpTestSuite() {
-        ASSERT_EQ(Regsvr32(sizeof(void*) == 4, "/u /s", DllPath()), 0);
+        // The regsvr32 of this program's bitness: a 32-bit program's System32 is the 32-bit one.
+        ASSERT_EQ(RunProgram("regsvr32 /u /s \"" + DllPath() + "\""), 0);
         WriteAppDataIni(kConfig);
     }
     static void TearDownTestSuite() {
         RemoveAppDataIni();
         RegDeleteTreeA(HKEY_CURRENT_USER, kBrowserKey);
-        EXPECT_EQ(Regsvr32(sizeof(void*) == 4, "/s", DllPath()), 0);
+        EXPECT_EQ(RunProgram("regsvr32 /s \"" + DllPath() + "\""), 0);
     }
     void SetUp() override {
         REQUIRE_FIXTURE();
