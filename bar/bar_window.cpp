@@ -13,12 +13,11 @@ namespace {
 
 // The bar's own settings, beside the record of seen pages.
 const wchar_t kSettingsKey[] = L"Software\\Vorna\\Pelorin\\Bar";
-const UINT_PTR kSweepTimer = 1;
+const UINT_PTR kSweepTimer = 1;  // while local pages wait to be removed
 // Pages that turn Changed in one pass are announced in one balloon, which the shell would
 // otherwise replace page by page before the user could read it.
 const UINT_PTR kBalloonTimer = 2;
 const DWORD kBalloonGatherMs = 500;
-const DWORD kSweepEveryMs = 10 * 1000;
 // How long the bar waits at its end for the band's DLL to let go (a fetch may still run).
 const DWORD kUnloadWaitMs = 3000;
 
@@ -101,6 +100,7 @@ int BarWindow::Create(HINSTANCE instance) {
 
     std::wstring dll = HostedBand::DllBesideProgram();
     BandFailure failure;
+    pages_.SweepWith(window_, kSweepTimer);
     ComPtr<DefaultBrowser> browser;
     browser.attach(new DefaultBrowser(&pages_));
     site_.attach(new BarSite(window_, browser.get(), [this](bool changed, const std::wstring& address,

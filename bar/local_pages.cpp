@@ -47,6 +47,7 @@ HRESULT LocalPages::Open(const std::string& page) {
         return E_FAIL;
     }
     pages_.push_back({path, GetTickCount()});
+    if (sweepWindow_) SetTimer(sweepWindow_, sweepTimer_, kSweepEveryMs, nullptr);
     return OpenWithWebBrowser(path);
 }
 

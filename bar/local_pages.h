@@ -14,6 +14,11 @@ public:
     LocalPages& operator=(const LocalPages&) = delete;
     ~LocalPages() { RemoveAll(); }
 
+    // The window whose timer `timerId` sweeps old pages away while any is left: the bar's.
+    void SweepWith(HWND window, UINT_PTR timerId) {
+        sweepWindow_ = window;
+        sweepTimer_ = timerId;
+    }
     // Writes the page and has the default browser open it.
     HRESULT Open(const std::string& page);
     // Removes the pages older than ageMs; the bar calls it from a timer.
@@ -23,6 +28,7 @@ public:
 
     // How long a browser is given to read a page: a cold start of a browser can take a while.
     static constexpr DWORD kReadTimeMs = 60 * 1000;
+    static constexpr DWORD kSweepEveryMs = 10 * 1000;
 
 private:
     struct Page {
@@ -31,6 +37,8 @@ private:
     };
     std::vector<Page> pages_;
     unsigned serial_ = 0;
+    HWND sweepWindow_ = nullptr;
+    UINT_PTR sweepTimer_ = 0;
 };
 
 // Opens a local file with the program that opens web addresses.

@@ -8,6 +8,7 @@
 #include <shellapi.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -391,13 +392,17 @@ TEST_F(BarTest, AClickAndAGetSearchReachTheDefaultBrowserInOrderAndAPostIsNeverR
     HWND edit = FocusSearchBox(window);
     Type(edit, "ab");
     Key(edit, VK_RETURN);
-    // The GET service's address, then the local page that posts to the POST service.
+    // The GET service's address and the local page that posts to the POST service. The bar
+    // asks for them in that order, but each goes through a winebrowser process of its own,
+    // which may reach the browser first.
     ASSERT_TRUE(WaitForLines(log_, 3, 20000));
     std::vector<std::string> opened = Lines(log_);
     EXPECT_EQ(opened[0], "http://127.0.0.1/page/bar");
-    EXPECT_EQ(Decoded(opened[1]), "http://127.0.0.1/get-search?q=ab");
-    EXPECT_EQ(opened[2].compare(0, 8, "file:///"), 0) << opened[2];
-    EXPECT_NE(opened[2].find("pelorin-"), std::string::npos) << opened[2];
+    std::vector<std::string> search(opened.begin() + 1, opened.end());
+    std::sort(search.begin(), search.end());  // "file:///..." before "http://..."
+    EXPECT_EQ(search[0].compare(0, 8, "file:///"), 0) << search[0];
+    EXPECT_NE(search[0].find("pelorin-"), std::string::npos) << search[0];
+    EXPECT_EQ(Decoded(search[1]), "http://127.0.0.1/get-search?q=ab");
     ASSERT_EQ(LocalPagesLeft().size(), 1u);
 
     // The page goes with the bar at the latest.
@@ -417,8 +422,11 @@ TEST_F(BarTest, TypingBackspaceEnterAndEscThroughTheBarsOwnLoop) {
     Type(edit, "-");
     ASSERT_TRUE(PumpUntil([&] { return EditText(edit) == "ab-c"; }, 5000)) << EditText(edit);
     Key(edit, VK_RETURN);
-    ASSERT_TRUE(WaitForLines(log_, 1, 20000));
-    EXPECT_EQ(Decoded(Lines(log_)[0]), "http://127.0.0.1/get-search?q=ab-c");
+    ASSERT_TRUE(WaitForLines(log_, 2, 20000));
+    std::vector<std::string> opened = Lines(log_);
+    EXPECT_TRUE(std::any_of(opened.begin(), opened.end(),
+                            [](const std::string& line) { return Decoded(line) == "http://127.0.0.1/get-search?q=ab-c"; }))
+        << opened[0] << " " << opened[1];
     // Enter leaves the text and the focus where they were; Esc takes the focus out of the band.
     EXPECT_EQ(EditText(edit), "ab-c");
     Key(edit, VK_ESCAPE);
@@ -618,6 +626,19 @@ TEST_F(BarTest, ASecondStartLeavesOneBarAndTaskkillEndsItCleanly) {
     EXPECT_EQ(RunProgram("taskkill /im pelorin.exe"), 0);
     EXPECT_EQ(first.WaitForExit(), 0u);
     EXPECT_FALSE(OnAppBarList(window));
+}
+
+TEST_F(BarTest, AFetchStillRunningDoesNotHoldTheBarsEndLong) {
+    // The watched page never answers while the bar ends.
+    FixtureGet("/_ctl/hold/bar");
+    Bar bar;
+    HWND window = bar.WaitForBand();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(PumpUntil([] { return FixtureGet("/_ctl/count/bar").body != "0"; }, 10000));
+    // The fetch itself would go on for minutes; the bar gives the DLL a few seconds.
+    EXPECT_EQ(bar.Close(15000), 0u);
+    EXPECT_FALSE(OnAppBarList(window));
+    FixtureGet("/_ctl/release/bar");
 }
 
 TEST_F(BarTest, ABandThatCannotAppearIsNamedInOneMessageAndTheBarEndsWithNothingLeft) {

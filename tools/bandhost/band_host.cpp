@@ -19,7 +19,7 @@ HostSite::HostSite(HWND window, RecordingBrowser* browser, bool offerOleWindow, 
 HRESULT HostSite::QueryInterface(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    asked.push_back(riid);
+    if (riid == IID_IOleCommandTarget) ++commandTargetAsks;
     if (riid == IID_IUnknown || riid == IID_IInputObjectSite) {
         *ppv = static_cast<IInputObjectSite*>(this);
     } else if (riid == IID_IOleCommandTarget && offerCommandTarget_) {

@@ -46,8 +46,8 @@ public:
     LONG RefCount() const { return refs_; }
     std::vector<std::pair<IUnknown*, BOOL>> focusChanges;
     std::vector<WatchNoticeCall> notices;
-    // Interfaces asked for through QueryInterface, in order, whether answered or not.
-    std::vector<IID> asked;
+    // How often IOleCommandTarget was asked for, whether answered or not.
+    int commandTargetAsks = 0;
 
     virtual ~HostSite() = default;
 
