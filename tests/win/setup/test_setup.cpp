@@ -1,18 +1,24 @@
 // The setup program as an administrator runs it, silently (/S): what it puts on the machine
-// (files under Program Files, each DLL registered in its own registry view, the
-// installed-programs entry, the Start-menu link), what running it again and upgrading
-// leave, what the uninstaller takes away and what it keeps, and that a registration that
-// fails leaves nothing half-installed. The packages besides the real one are the test's
-// own (tests/win/CMakeLists.txt): an older version, and one with a damaged DLL of each
-// bitness. The test runs in the prefix of either build: only the 32-bit DLL on 32-bit
+// (files under Program Files, each DLL registered in its own registry view, the bar beside
+// each DLL, the installed-programs entry, the Start-menu links, start at sign-in), what
+// running it again and upgrading leave, what the uninstaller takes away and what it keeps,
+// that a registration that fails leaves nothing half-installed, and that a running bar is
+// ended before its files are replaced or removed (and comes back after an upgrade). The
+// packages besides the real one are the test's own (installer/CMakeLists.txt): an older
+// version, one with a damaged DLL of each bitness, and the zip for use without installing,
+// unpacked. The test runs in the prefix of either build: only the 32-bit DLL on 32-bit
 // Windows, both on 64-bit Windows.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
+#include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "bar/bar_window.h"
 #include "support/registry_views.h"
 #include "support/test_env.h"
 
@@ -20,6 +26,9 @@ namespace {
 
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelorin";
 const char kSeenKey[] = "Software\\Vorna\\Pelorin";
+const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+// Of the prefix's bitness: the folder of the zip, and of the installation, whose bar runs here.
+const char* const kOwnFolder = sizeof(void*) == 8 ? "x64" : "x86";
 // What a silent setup answers when a registration failed and it took everything back.
 const int kRegistrationFailed = 4;
 
@@ -68,6 +77,130 @@ DWORD ReadNumber(HKEY root, const std::string& path, const char* name, REGSAM vi
     return result == ERROR_SUCCESS && type == REG_DWORD ? data : 0;
 }
 
+// A running pelorin.exe, watched from outside as the shell sees it: its window of class
+// PelorinBar (once the band shows in it) and its process. One left running when the test
+// ends is closed, as the setup closes it, so that no bar outlives its test.
+class BarProcess {
+public:
+    BarProcess() = default;
+    BarProcess(const BarProcess&) = delete;
+    BarProcess& operator=(const BarProcess&) = delete;
+    ~BarProcess() {
+        if (!process_) return;
+        if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+            PostMessageW(window_, WM_CLOSE, 0, 0);
+            if (WaitForSingleObject(process_, 15000) == WAIT_TIMEOUT) TerminateProcess(process_, 99);
+        }
+        CloseHandle(process_);
+    }
+
+    // Starts the bar at `exe` as a user does, and waits for its band.
+    bool Start(const std::string& exe) {
+        std::string command = "\"" + exe + "\"";
+        STARTUPINFOA startup = {sizeof startup};
+        PROCESS_INFORMATION info = {};
+        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+            return false;
+        }
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+        return Find(info.dwProcessId, 0, 15000);
+    }
+
+    // Waits for the window of a bar showing its band: of process `pid`, or of any process but
+    // `notPid` when pid is 0.
+    bool Find(DWORD pid, DWORD notPid, DWORD timeoutMs) {
+        DWORD start = GetTickCount();
+        do {
+            HWND found = nullptr;
+            while ((found = FindWindowExW(nullptr, found, kBarClassName, nullptr))) {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(found, &owner);
+                HWND band = FindWindowExA(found, nullptr, "Pelorin", nullptr);
+                if ((pid ? owner == pid : owner != notPid) && band && IsWindowVisible(band)) {
+                    window_ = found;
+                    pid_ = owner;
+                    process_ = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, owner);
+                    return process_ != nullptr;
+                }
+            }
+            Sleep(50);
+        } while (GetTickCount() - start < timeoutMs);
+        return false;
+    }
+
+    DWORD pid() const { return pid_; }
+    // The exit code, or STILL_ACTIVE when it has not ended within the time.
+    DWORD WaitForExit(DWORD timeoutMs) {
+        DWORD code = STILL_ACTIVE;
+        if (WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(process_, &code);
+        return code;
+    }
+    // As taskkill ends it.
+    DWORD Close() {
+        PostMessageW(window_, WM_CLOSE, 0, 0);
+        return WaitForExit(15000);
+    }
+    std::string ImagePath() const {
+        char path[MAX_PATH] = "";
+        DWORD size = MAX_PATH;
+        return QueryFullProcessImageNameA(process_, 0, path, &size) ? std::string(path, size) : std::string();
+    }
+
+private:
+    HANDLE process_ = nullptr;
+    HWND window_ = nullptr;
+    DWORD pid_ = 0;
+};
+
+std::string Lower(std::string text) {
+    CharLowerBuffA(&text[0], static_cast<DWORD>(text.size()));
+    return text;
+}
+
+bool AnyBarWindow() { return FindWindowW(kBarClassName, nullptr) != nullptr; }
+
+// Where a shell link points, read through the shell's own link object.
+std::string LinkTarget(const std::string& link) {
+    CoInitialize(nullptr);
+    std::string target;
+    IShellLinkA* shellLink = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   reinterpret_cast<void**>(&shellLink)))) {
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            wchar_t wide[MAX_PATH];
+            MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wide, MAX_PATH);
+            char path[MAX_PATH] = "";
+            if (SUCCEEDED(file->Load(wide, STGM_READ)) && SUCCEEDED(shellLink->GetPath(path, MAX_PATH, nullptr, 0))) {
+                target = path;
+            }
+            file->Release();
+        }
+        shellLink->Release();
+    }
+    CoUninitialize();
+    return target;
+}
+
+// The entry names of a zip archive, from its central directory (what any unzip lists).
+std::vector<std::string> ZipEntryNames(const std::string& bytes) {
+    auto u16 = [&](size_t at) { return static_cast<size_t>(static_cast<unsigned char>(bytes[at]) |
+                                                           static_cast<unsigned char>(bytes[at + 1]) << 8); };
+    auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
+    std::vector<std::string> names;
+    size_t end = bytes.rfind(std::string("PK\x05\x06", 4));
+    if (end == std::string::npos || end + 22 > bytes.size()) return names;
+    size_t count = u16(end + 10), at = u32(end + 16);
+    for (size_t i = 0; i < count && at + 46 <= bytes.size(); ++i) {
+        if (bytes.compare(at, 4, std::string("PK\x01\x02", 4)) != 0) break;
+        size_t nameLength = u16(at + 28), extra = u16(at + 30), comment = u16(at + 32);
+        names.push_back(bytes.substr(at + 46, nameLength));
+        at += 46 + nameLength + extra + comment;
+    }
+    return names;
+}
+
 class Setup : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -91,7 +224,9 @@ protected:
         EXPECT_EQ(Regsvr32(false, "/s", DllPath()), 0);
     }
 
-    int Install(const std::string& package) { return RunProgram("\"" + package + "\" /S", 180000); }
+    int Install(const std::string& package, const std::string& options = "") {
+        return RunProgram("\"" + package + "\" /S" + options, 180000);
+    }
 
     // As an administrator's script does: the uninstaller runs from a copy so that its exit
     // code can be waited for (run from its folder, it hands itself over to a temporary copy
@@ -110,6 +245,13 @@ protected:
     }
 
     std::string Dll(const char* folder) const { return installDir_ + "\\" + folder + "\\pelorin.beta.dll"; }
+    std::string BarExe(const char* folder) const { return installDir_ + "\\" + folder + "\\pelorin.exe"; }
+    // The bar of the machine's bitness: the one the link and start at sign-in name.
+    std::string MachineBar() const { return BarExe(win64_ ? "x64" : "x86"); }
+
+    // Start at sign-in as the setup writes it: in the machine's own registry view (the
+    // 64-bit one on 64-bit Windows, where it names the 64-bit bar).
+    std::string MachineRunValue() const { return Read(HKEY_LOCAL_MACHINE, kRunKey, "Pelorin", KEY_WOW64_64KEY); }
 
     // The installed-programs entry of the machine's own registry view.
     std::string Entry(const char* name) const { return Read(HKEY_LOCAL_MACHINE, kUninstallKey, name, KEY_WOW64_64KEY); }
@@ -127,6 +269,7 @@ protected:
     void ExpectInstalled(const std::string& version) {
         ASSERT_TRUE(FileExists(Dll("x86")));
         EXPECT_EQ(ReadBytes(Dll("x86")), ReadBytes(stage_ + "\\x86\\pelorin.beta.dll"));
+        EXPECT_EQ(ReadBytes(BarExe("x86")), ReadBytes(stage_ + "\\x86\\pelorin.exe"));
         EXPECT_TRUE(FileExists(installDir_ + "\\x86\\pelorin.sample.ini"));
         EXPECT_TRUE(FileExists(installDir_ + "\\user-guide.html"));
         EXPECT_TRUE(FileExists(installDir_ + "\\uninstall.exe"));
@@ -135,6 +278,7 @@ protected:
         if (win64_) {
             ASSERT_TRUE(FileExists(Dll("x64")));
             EXPECT_EQ(ReadBytes(Dll("x64")), ReadBytes(stage_ + "\\x64\\pelorin.beta.dll"));
+            EXPECT_EQ(ReadBytes(BarExe("x64")), ReadBytes(stage_ + "\\x64\\pelorin.exe"));
             EXPECT_TRUE(FileExists(installDir_ + "\\x64\\pelorin.sample.ini"));
             ExpectRegistered(KEY_WOW64_64KEY, Dll("x64"), "win64");
             EXPECT_EQ(ProbeBand(probe64_), Dll("x64"));
@@ -149,8 +293,9 @@ protected:
         // In kilobytes: the DLLs alone are several hundred.
         EXPECT_GT(ReadNumber(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize", KEY_WOW64_64KEY), 300u);
         std::vector<std::string> links = FilesIn(CommonPrograms() + "\\Pelorin\\*.lnk");
-        ASSERT_EQ(links.size(), 1u);
-        EXPECT_EQ(links[0], "Pelorin ユーザーガイド.lnk");
+        std::sort(links.begin(), links.end());
+        EXPECT_EQ(links, (std::vector<std::string>{"Pelorin ユーザーガイド.lnk", "Pelorin.lnk"}));
+        EXPECT_EQ(LinkTarget(CommonPrograms() + "\\Pelorin\\Pelorin.lnk"), MachineBar());
     }
 
     // Nothing of Pelorin's registration or files.
@@ -165,8 +310,11 @@ protected:
         EXPECT_FALSE(Exists(HKEY_CLASSES_ROOT, kTypeLibVersion));
         EXPECT_FALSE(FileExists(Dll("x86")));
         EXPECT_FALSE(FileExists(Dll("x64")));
+        EXPECT_FALSE(FileExists(BarExe("x86")));
+        EXPECT_FALSE(FileExists(BarExe("x64")));
         EXPECT_FALSE(FileExists(installDir_ + "\\uninstall.exe"));
         EXPECT_FALSE(FileExists(CommonPrograms() + "\\Pelorin"));
+        EXPECT_EQ(MachineRunValue(), kMissing);
         EXPECT_EQ(ProbeBand(probe32_).compare(0, 6, "failed"), 0);
     }
 
@@ -177,6 +325,9 @@ protected:
 TEST_F(Setup, InstallsForEveryBitnessAndItsUninstallerKeepsTheUsersData) {
     ASSERT_EQ(Install(setup_), 0);
     ExpectInstalled(PELORIN_VERSION);
+    // A fresh silent install leaves the bar to the next sign-in.
+    Sleep(2000);
+    EXPECT_FALSE(AnyBarWindow());
 
     // The user's own: a pelorin.ini in the application-data folder, one beside the DLL,
     // and the record of seen pages.
@@ -222,7 +373,7 @@ TEST_F(Setup, RunsAgainOverItselfAndReplacesAnOlderVersion) {
     if (win64_) {
         EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_32KEY));
     }
-    EXPECT_EQ(FilesIn(installDir_ + "\\x86\\*").size(), 2u);  // the DLL and the sample
+    EXPECT_EQ(FilesIn(installDir_ + "\\x86\\*").size(), 3u);  // the DLL, the bar and the sample
 
     ASSERT_EQ(Uninstall(), 0);
     ExpectNothingInstalled();
@@ -277,6 +428,141 @@ TEST_F(Setup, ADllInUseIsReplacedAndRegisteredAtTheNextRestart) {
     FreeLibrary(held);
     ASSERT_EQ(RunProgram("\"" + SystemFolder(false) + "\\wineboot.exe\" -r", 120000), 0);
     ExpectNothingInstalled();
+}
+
+// Start at sign-in reaches every user: the machine's Run value, in the registry view of the
+// bar it names, and nothing in the profile of the administrator who ran the setup.
+// /NOAUTOSTART leaves it off. The uninstaller takes the machine's value away, and the
+// user's own value when it names the installed bar (the bar's menu writes one).
+TEST_F(Setup, StartsTheBarAtSignInForEveryUserUnlessToldNotTo) {
+    ASSERT_EQ(Install(setup_), 0);
+    EXPECT_EQ(MachineRunValue(), "\"" + MachineBar() + "\"");
+    if (win64_) {
+        EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, kRunKey, "Pelorin", KEY_WOW64_32KEY), kMissing);
+    }
+    EXPECT_EQ(Read(HKEY_CURRENT_USER, kRunKey, "Pelorin"), kMissing);
+
+    ASSERT_EQ(Install(setup_, " /NOAUTOSTART"), 0);
+    ExpectInstalled(PELORIN_VERSION);
+    EXPECT_EQ(MachineRunValue(), kMissing);
+    EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, kRunKey, "Pelorin", KEY_WOW64_32KEY), kMissing);
+    EXPECT_EQ(Read(HKEY_CURRENT_USER, kRunKey, "Pelorin"), kMissing);
+
+    ASSERT_EQ(Install(setup_), 0);
+    EXPECT_EQ(MachineRunValue(), "\"" + MachineBar() + "\"");
+
+    // The user's own start at sign-in, naming the installed bar, goes with it.
+    HKEY run = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_WRITE, nullptr, &run, nullptr),
+              ERROR_SUCCESS);
+    std::string installed = "\"" + MachineBar() + "\"";
+    RegSetValueExA(run, "Pelorin", 0, REG_SZ, reinterpret_cast<const BYTE*>(installed.c_str()),
+                   static_cast<DWORD>(installed.size() + 1));
+    ASSERT_EQ(Uninstall(), 0);
+    ExpectNothingInstalled();
+    EXPECT_EQ(Read(HKEY_CURRENT_USER, kRunKey, "Pelorin"), kMissing);
+
+    // One naming a copy of the bar elsewhere (from the zip) is the user's and stays.
+    ASSERT_EQ(Install(setup_), 0);
+    const std::string elsewhere = "\"C:\\Tools\\Pelorin\\x86\\pelorin.exe\"";
+    RegSetValueExA(run, "Pelorin", 0, REG_SZ, reinterpret_cast<const BYTE*>(elsewhere.c_str()),
+                   static_cast<DWORD>(elsewhere.size() + 1));
+    ASSERT_EQ(Uninstall(), 0);
+    EXPECT_EQ(MachineRunValue(), kMissing);
+    EXPECT_EQ(Read(HKEY_CURRENT_USER, kRunKey, "Pelorin"), elsewhere);
+    RegDeleteValueA(run, "Pelorin");
+    RegCloseKey(run);
+}
+
+// An upgrade while the bar runs: the setup ends it (so its files are free and nothing waits
+// for a restart), replaces them, and starts the bar again, a new process of the new file.
+TEST_F(Setup, AnUpgradeEndsTheRunningBarAndStartsItAgain) {
+    ASSERT_EQ(Install(packages_ + "\\pelorin-setup-older.exe", " /NOAUTOSTART"), 0);
+    BarProcess before;
+    ASSERT_TRUE(before.Start(MachineBar()));
+
+    ASSERT_EQ(Install(setup_), 0);  // not 3010: the bar let go of its files first
+    EXPECT_EQ(before.WaitForExit(0), 0u);
+    ExpectInstalled(PELORIN_VERSION);
+
+    BarProcess after;
+    ASSERT_TRUE(after.Find(0, before.pid(), 20000)) << "no bar came back after the upgrade";
+    EXPECT_NE(after.pid(), before.pid());
+    EXPECT_EQ(Lower(after.ImagePath()), Lower(MachineBar()));
+    EXPECT_EQ(after.Close(), 0u);
+
+    // With no bar running, an upgrade starts none.
+    ASSERT_EQ(Install(setup_), 0);
+    Sleep(2000);
+    EXPECT_FALSE(AnyBarWindow());
+}
+
+// Removal while the bar runs: the bar ends, and everything goes now (no restart needed);
+// the user's data stays.
+TEST_F(Setup, UninstallingEndsTheRunningBarAndKeepsTheUsersData) {
+    ASSERT_EQ(Install(setup_), 0);
+    HKEY seen = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kSeenKey, 0, nullptr, 0, KEY_WRITE, nullptr, &seen, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(seen, "http://pages.test/b.html", 0, REG_SZ, reinterpret_cast<const BYTE*>("4567"), 5);
+    RegCloseKey(seen);
+    BarProcess bar;
+    ASSERT_TRUE(bar.Start(MachineBar()));
+
+    ASSERT_EQ(Uninstall(), 0);
+    EXPECT_EQ(bar.WaitForExit(0), 0u);
+    ExpectNothingInstalled();
+    EXPECT_FALSE(FileExists(installDir_));
+    Sleep(2000);
+    EXPECT_FALSE(AnyBarWindow());  // and none started again
+    EXPECT_EQ(Read(HKEY_CURRENT_USER, kSeenKey, "http://pages.test/b.html"), "4567");
+
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSeenKey, 0, KEY_WRITE, &seen) == ERROR_SUCCESS) {
+        RegDeleteValueA(seen, "http://pages.test/b.html");
+        RegCloseKey(seen);
+    }
+}
+
+// The zip for use without installing: each bitness in its own folder with the bar, the DLL
+// and the sample, and the guide. The folder of this machine's bitness, copied anywhere, runs
+// the bar with nothing registered.
+TEST_F(Setup, TheZipRunsTheBarFromAnyFolderWithNothingRegistered) {
+    std::string zip = WindowsPathOf("PELORIN_SETUP_BUILD") + "\\pelorin-" PELORIN_VERSION ".zip";
+    std::vector<std::string> names = ZipEntryNames(ReadBytes(zip));
+    std::set<std::string> programs;
+    for (const std::string& name : names) {
+        if (name.compare(0, 12, "screenshots/") != 0) programs.insert(name);
+    }
+    EXPECT_EQ(programs, (std::set<std::string>{"user-guide.html", "x64/pelorin.beta.dll", "x64/pelorin.exe",
+                                               "x64/pelorin.sample.ini", "x86/pelorin.beta.dll", "x86/pelorin.exe",
+                                               "x86/pelorin.sample.ini"}));
+    EXPECT_GT(names.size(), programs.size());  // the guide's pictures
+
+    // As unpacked by Info-ZIP's unzip at build time, then copied into a folder of the user's
+    // on drive C:.
+    std::string unzipped = packages_ + "\\unzipped\\" + kOwnFolder;
+    char localAppData[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, localAppData);
+    std::string folder = std::string(localAppData) + "\\Pelorin portable";
+    RemoveTree(folder);
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    for (const char* file : {"pelorin.exe", "pelorin.beta.dll", "pelorin.sample.ini"}) {
+        SCOPED_TRACE(file);
+        ASSERT_TRUE(CopyFileA((unzipped + "\\" + file).c_str(), (folder + "\\" + file).c_str(), FALSE));
+        std::string staged = std::string(file) == "pelorin.sample.ini"
+                                 ? WindowsPathOf("PELORIN_SETUP_BUILD") + "\\pelorin.sample.ini"
+                                 : stage_ + "\\" + kOwnFolder + "\\" + file;
+        EXPECT_EQ(ReadBytes(folder + "\\" + file), ReadBytes(staged));
+    }
+
+    ASSERT_FALSE(Exists(HKEY_CLASSES_ROOT, kClassKey));  // SetUp took the build's registration away
+    {
+        BarProcess bar;
+        ASSERT_TRUE(bar.Start(folder + "\\pelorin.exe")) << "the unpacked bar showed no band";
+        EXPECT_EQ(bar.Close(), 0u);
+    }
+    EXPECT_FALSE(Exists(HKEY_CLASSES_ROOT, kClassKey));  // and the bar registered nothing
+    RemoveTree(folder);
 }
 
 }  // namespace
