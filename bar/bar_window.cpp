@@ -313,14 +313,13 @@ void BarWindow::PlaceDocked() {
     }
     long height = band_.MinSize().cy;
     UINT edge = dock_ == Dock::Bottom ? ABE_BOTTOM : ABE_TOP;
-    BarRect want = DockRequest(ToBarRect(PrimaryMonitor().rcMonitor), dock_, height);
+    BarRect want = DockStrip(ToBarRect(PrimaryMonitor().rcMonitor), dock_, height);
     abd.uEdge = edge;
     abd.rc = ToRect(want);
     SHAppBarMessage(ABM_QUERYPOS, &abd);
-    // The shell moves the side facing other bars (Wine only the top): the height decides the other.
-    abd.rc = ToRect(DockAnswer(ToBarRect(abd.rc), dock_, height));
+    abd.rc = ToRect(DockStrip(ToBarRect(abd.rc), dock_, height));
     SHAppBarMessage(ABM_SETPOS, &abd);
-    BarRect placed = DockAnswer(ToBarRect(abd.rc), dock_, height);
+    BarRect placed = DockStrip(ToBarRect(abd.rc), dock_, height);
     SetWindowPos(window_, HWND_TOPMOST, placed.left, placed.top, placed.Width(), placed.Height(), SWP_NOACTIVATE);
 }
 

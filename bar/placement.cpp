@@ -2,22 +2,12 @@
 
 #include <algorithm>
 
-BarRect DockRequest(const BarRect& monitor, Dock edge, long height) {
-    BarRect r = monitor;
+BarRect DockStrip(const BarRect& area, Dock edge, long height) {
+    BarRect r = area;
     if (edge == Dock::Bottom) {
-        r.top = monitor.bottom - height;
+        r.top = area.bottom - height;
     } else {
-        r.bottom = monitor.top + height;
-    }
-    return r;
-}
-
-BarRect DockAnswer(const BarRect& answered, Dock edge, long height) {
-    BarRect r = answered;
-    if (edge == Dock::Bottom) {
-        r.top = answered.bottom - height;
-    } else {
-        r.bottom = answered.top + height;
+        r.bottom = area.top + height;
     }
     return r;
 }

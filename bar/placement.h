@@ -16,14 +16,11 @@ struct BarRect {
     }
 };
 
-// What the bar asks the shell for (ABM_QUERYPOS): the monitor's whole width, `height` tall at
-// the edge.
-BarRect DockRequest(const BarRect& monitor, Dock edge, long height);
-
-// What the bar takes after the shell's answer: the shell moves the side that faces the edge
-// out of other bars' way (and Wine moves only the top), so the other side is worked out again
-// from the height.
-BarRect DockAnswer(const BarRect& answered, Dock edge, long height);
+// The strip `height` tall along the edge of `area`, as wide as `area`. What the bar asks the
+// shell for (ABM_QUERYPOS) is the strip of the monitor; what it takes from the answer is the
+// strip of the answer, since the shell moves only the side that faces other bars (and Wine
+// only the top), and the height decides the other side.
+BarRect DockStrip(const BarRect& area, Dock edge, long height);
 
 // A floating window of `width` by `height` at the saved top-left corner, moved fully into
 // `workArea` where it sticks out.

@@ -12,18 +12,18 @@ BarRect R(long l, long t, long r, long b) {
     return x;
 }
 
-TEST(DockedBar, AsksForTheMonitorsWidthAtItsEdge) {
-    EXPECT_EQ(DockRequest(R(0, 0, 1280, 800), Dock::Top, 22), R(0, 0, 1280, 22));
-    EXPECT_EQ(DockRequest(R(0, 0, 1280, 800), Dock::Bottom, 22), R(0, 778, 1280, 800));
-    EXPECT_EQ(DockRequest(R(-1920, 0, 0, 1080), Dock::Top, 30), R(-1920, 0, 0, 30));
+TEST(DockedBar, AsksForAStripOfTheMonitorAtItsEdge) {
+    EXPECT_EQ(DockStrip(R(0, 0, 1280, 800), Dock::Top, 22), R(0, 0, 1280, 22));
+    EXPECT_EQ(DockStrip(R(0, 0, 1280, 800), Dock::Bottom, 22), R(0, 778, 1280, 800));
+    EXPECT_EQ(DockStrip(R(-1920, 0, 0, 1080), Dock::Top, 30), R(-1920, 0, 0, 30));
 }
 
 TEST(DockedBar, KeepsItsHeightWhereTheShellMovedOneSide) {
     // Below another bar at the top: the shell moved the top down (Wine moves only the top).
-    EXPECT_EQ(DockAnswer(R(0, 30, 1280, 22), Dock::Top, 22), R(0, 30, 1280, 52));
+    EXPECT_EQ(DockStrip(R(0, 30, 1280, 22), Dock::Top, 22), R(0, 30, 1280, 52));
     // Above a taskbar at the bottom: the shell moved the bottom up.
-    EXPECT_EQ(DockAnswer(R(0, 778, 1280, 760), Dock::Bottom, 22), R(0, 738, 1280, 760));
-    EXPECT_EQ(DockAnswer(R(0, 0, 1280, 22), Dock::Top, 22), R(0, 0, 1280, 22));
+    EXPECT_EQ(DockStrip(R(0, 778, 1280, 760), Dock::Bottom, 22), R(0, 738, 1280, 760));
+    EXPECT_EQ(DockStrip(R(0, 0, 1280, 22), Dock::Top, 22), R(0, 0, 1280, 22));
 }
 
 TEST(FloatingBar, StaysWhereItWasOrComesBackOntoTheWorkArea) {
