@@ -203,8 +203,7 @@ LRESULT BarWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     case kShowBar:
-        ShowWindow(window_, SW_SHOW);
-        SetForegroundWindow(window_);
+        ShowBar(true);
         band_.Activate();
         return 0;
     case kMessagesHandled:
@@ -213,7 +212,7 @@ LRESULT BarWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         switch (LOWORD(lParam)) {
         case NIN_SELECT:
         case NIN_KEYSELECT:
-            ShowBar(!IsWindowVisible(window_));
+            ShowBar(hidden_);
             break;
         case WM_CONTEXTMENU:
             ShowMenu({GET_X_LPARAM(wParam), GET_Y_LPARAM(wParam)});
@@ -234,7 +233,7 @@ LRESULT BarWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case kCommandDockTop: SetDock(Dock::Top); return 0;
         case kCommandDockBottom: SetDock(Dock::Bottom); return 0;
         case kCommandFloat: SetDock(Dock::Float); return 0;
-        case kCommandShowBar: ShowBar(!IsWindowVisible(window_)); return 0;
+        case kCommandShowBar: ShowBar(hidden_); return 0;
         case kCommandCheckNow: CheckNow(); return 0;
         case kCommandBalloons:
             balloons_ = !balloons_;
@@ -294,8 +293,9 @@ void BarWindow::SetDock(Dock dock) {
 }
 
 void BarWindow::Place() {
-    // Our own ABM_SETPOS changes the work area, which tells every window, ours too.
-    if (placing_ || !window_) return;
+    // Our own ABM_SETPOS changes the work area, which tells every window, ours too. A hidden
+    // bar takes no place until it is shown.
+    if (placing_ || !window_ || hidden_) return;
     placing_ = true;
     if (dock_ == Dock::Float) {
         PlaceFloating();
@@ -365,7 +365,7 @@ void BarWindow::ShowMenu(POINT at) {
     auto item = [&](UINT id, TextId text, bool checked) {
         AppendMenuW(menu, MF_STRING | (checked ? MF_CHECKED : 0), id, Text(text).c_str());
     };
-    item(kCommandShowBar, TextId::MenuShowBar, IsWindowVisible(window_) != FALSE);
+    item(kCommandShowBar, TextId::MenuShowBar, !hidden_);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     item(kCommandDockTop, TextId::MenuDockTop, false);
     item(kCommandDockBottom, TextId::MenuDockBottom, false);
@@ -386,6 +386,7 @@ void BarWindow::ShowMenu(POINT at) {
 }
 
 void BarWindow::ShowBar(bool show) {
+    hidden_ = !show;
     if (show) {
         Place();
         ShowWindow(window_, SW_SHOW);

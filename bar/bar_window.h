@@ -79,6 +79,7 @@ private:
     bool floatSaved_ = false;
     bool appBar_ = false;
     bool placing_ = false;
+    bool hidden_ = false;  // hidden by the user, from the menu or the icon
     HWND previousActive_ = nullptr;
     LONG messagesHandled_ = 0;
     TrayIcon tray_;

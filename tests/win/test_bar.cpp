@@ -525,6 +525,15 @@ TEST_F(BarTest, ItsIconComesAndGoesWithTheBarAndComesBackWhenExplorerRestarts) {
     ASSERT_FALSE(IconShown(window));
     SendMessageW(window, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
     EXPECT_TRUE(IconShown(window));
+    // A click on the icon hides the bar, which then keeps no strip of the screen; another
+    // brings it back.
+    SendMessageW(window, kTrayCallback, 0, MAKELPARAM(NIN_SELECT, 1));
+    EXPECT_FALSE(IsWindowVisible(window));
+    EXPECT_FALSE(OnAppBarList(window));
+    SendMessageW(window, kTrayCallback, 0, MAKELPARAM(NIN_SELECT, 1));
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_TRUE(OnAppBarList(window));
+    EXPECT_EQ(WindowRect(window).top, 0);
     EXPECT_EQ(bar.Close(), 0u);
     EXPECT_FALSE(IconShown(window));
 }
