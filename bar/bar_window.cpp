@@ -33,24 +33,22 @@ HICON SmallIcon(HINSTANCE instance, int id) {
                                          GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR | LR_SHARED));
 }
 
-bool ReadFlag(const wchar_t* name, bool fallback) {
-    RegKey key;
-    DWORD value = 0, size = sizeof value, type = 0;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS ||
-        RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
-        type != REG_DWORD)
-        return fallback;
-    return value != 0;
+// The bar's settings under kSettingsKey; a value that is missing or of another type reads as
+// absent.
+bool ReadDword(const wchar_t* name, DWORD* value) {
+    DWORD size = sizeof *value;
+    return RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, name, RRF_RT_REG_DWORD, nullptr, value, &size) == ERROR_SUCCESS;
 }
 
-void WriteFlag(const wchar_t* name, bool on) {
+void WriteValue(const wchar_t* name, DWORD type, const void* data, DWORD size) {
     RegKey key;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr) !=
-        ERROR_SUCCESS)
-        return;
-    DWORD value = on ? 1 : 0;
-    RegSetValueExW(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr) ==
+        ERROR_SUCCESS) {
+        RegSetValueExW(key.get(), name, 0, type, static_cast<const BYTE*>(data), size);
+    }
 }
+
+void WriteDword(const wchar_t* name, DWORD value) { WriteValue(name, REG_DWORD, &value, sizeof value); }
 
 std::wstring ProgramPath() {
     wchar_t path[MAX_PATH * 2] = L"";
@@ -119,7 +117,8 @@ int BarWindow::Create(HINSTANCE instance) {
     // A bar started at sign-in does not take the keyboard from what the user opened first.
     ShowWindow(window_, SW_SHOWNOACTIVATE);
     band_.Show(true);
-    balloons_ = ReadFlag(L"Balloons", true);
+    DWORD balloons = 1;
+    balloons_ = !ReadDword(L"Balloons", &balloons) || balloons != 0;
     taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
     tray_.Attach(window_, kTrayCallback, SmallIcon(instance, kIconNormal), SmallIcon(instance, kIconChanged));
     tray_.Add();
@@ -237,7 +236,7 @@ LRESULT BarWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case kCommandCheckNow: CheckNow(); return 0;
         case kCommandBalloons:
             balloons_ = !balloons_;
-            WriteFlag(L"Balloons", balloons_);
+            WriteDword(L"Balloons", balloons_ ? 1 : 0);
             return 0;
         case kCommandStartAtSignIn: SetStartAtSignIn(!StartsAtSignIn(), ProgramPath()); return 0;
         case kCommandQuit: PostMessageW(window_, WM_CLOSE, 0, 0); return 0;
@@ -446,23 +445,15 @@ void BarWindow::Shutdown() {
 }
 
 void BarWindow::LoadPlacement() {
-    RegKey key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return;
     wchar_t name[16] = L"";
-    DWORD type = 0, size = sizeof name - sizeof(wchar_t);
-    if (RegQueryValueExW(key.get(), L"Placement", nullptr, &type, reinterpret_cast<BYTE*>(name), &size) ==
-            ERROR_SUCCESS && type == REG_SZ) {
+    DWORD size = sizeof name;
+    if (RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, L"Placement", RRF_RT_REG_SZ, nullptr, name, &size) == ERROR_SUCCESS) {
         std::string ascii;
-        for (size_t i = 0; i < size / sizeof(wchar_t) && name[i]; ++i) ascii += name[i] < 0x80 ? static_cast<char>(name[i]) : '?';
+        for (const wchar_t* c = name; *c; ++c) ascii += *c < 0x80 ? static_cast<char>(*c) : '?';
         dock_ = ParseDock(ascii);
     }
     DWORD left = 0, top = 0;
-    DWORD leftSize = sizeof left, topSize = sizeof top, leftType = 0, topType = 0;
-    if (RegQueryValueExW(key.get(), L"FloatLeft", nullptr, &leftType, reinterpret_cast<BYTE*>(&left), &leftSize) ==
-            ERROR_SUCCESS &&
-        RegQueryValueExW(key.get(), L"FloatTop", nullptr, &topType, reinterpret_cast<BYTE*>(&top), &topSize) ==
-            ERROR_SUCCESS &&
-        leftType == REG_DWORD && topType == REG_DWORD) {
+    if (ReadDword(L"FloatLeft", &left) && ReadDword(L"FloatTop", &top)) {
         // Stored as the bits of a signed position: a monitor left of the primary one is negative.
         floatLeft_ = static_cast<LONG>(left);
         floatTop_ = static_cast<LONG>(top);
@@ -471,19 +462,13 @@ void BarWindow::LoadPlacement() {
 }
 
 void BarWindow::SavePlacement() const {
-    RegKey key;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr) !=
-        ERROR_SUCCESS)
-        return;
     const char* ascii = DockName(dock_);
     std::wstring name(ascii, ascii + strlen(ascii));
-    RegSetValueExW(key.get(), L"Placement", 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
-                   static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t)));
+    WriteValue(L"Placement", REG_SZ, name.c_str(), static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t)));
     if (dock_ == Dock::Float && window_) {
         RECT r;
         GetWindowRect(window_, &r);
-        DWORD left = static_cast<DWORD>(r.left), top = static_cast<DWORD>(r.top);
-        RegSetValueExW(key.get(), L"FloatLeft", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&left), sizeof left);
-        RegSetValueExW(key.get(), L"FloatTop", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&top), sizeof top);
+        WriteDword(L"FloatLeft", static_cast<DWORD>(r.left));
+        WriteDword(L"FloatTop", static_cast<DWORD>(r.top));
     }
 }

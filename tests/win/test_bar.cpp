@@ -338,6 +338,23 @@ TEST_F(BarTest, DocksAtTheBottomOrFloatsAndComesBackWhereTheUserLeftIt) {
         EXPECT_LE(r.bottom, screenHeight);
         ASSERT_EQ(bar.Close(), 0u);
     }
+    // Values of the wrong type, or a placement it does not know: the top, as at first.
+    for (int odd = 0; odd < 2; ++odd) {
+        ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kBarKey, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+        if (odd == 0) {
+            RegSetValueExA(key, "Placement", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&gone), sizeof gone);
+        } else {
+            RegSetValueExA(key, "Placement", 0, REG_SZ, reinterpret_cast<const BYTE*>("sideways"), 9);
+        }
+        RegCloseKey(key);
+        Bar bar;
+        HWND window = bar.WaitForBand();
+        ASSERT_NE(window, nullptr);
+        RECT r = WindowRect(window);
+        EXPECT_EQ(r.top, 0) << odd;
+        EXPECT_EQ(r.right - r.left, screenWidth) << odd;
+        ASSERT_EQ(bar.Close(), 0u);
+    }
 }
 
 TEST_F(BarTest, TakesItsPlaceBelowAnAppBarAlreadyAtTheTopAndTellsOtherBarsWhenItGoes) {
