@@ -96,11 +96,14 @@ double Median(std::vector<double> v) {
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
+// A process's private memory: its commit charge (Wine reports PrivateUsage of another
+// process as 0, and the commit charge, PagefileUsage, from the process's own accounting).
 double PrivateMb(HANDLE process) {
     PROCESS_MEMORY_COUNTERS_EX counters = {};
     counters.cb = sizeof counters;
     GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
-    return static_cast<double>(counters.PrivateUsage) / (1024.0 * 1024.0);
+    SIZE_T bytes = counters.PrivateUsage ? counters.PrivateUsage : counters.PagefileUsage;
+    return static_cast<double>(bytes) / (1024.0 * 1024.0);
 }
 
 }  // namespace

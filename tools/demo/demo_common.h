@@ -112,4 +112,5 @@ std::vector<SeenBox> Boxes();
 void BrowserSession();  // demo_browser.cpp
 void Stay();            // demo_browser.cpp
 void TaskbarSession();  // demo_taskbar.cpp
+void BarSession();      // demo_bar.cpp
 void RemovedSession();  // demo_removal.cpp

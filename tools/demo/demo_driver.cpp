@@ -2,6 +2,9 @@
 // session, as a user would, and prints what happened. The parts:
 //   browser  the band in a browser window (the 32-bit driver: a 32-bit browser);
 //   taskbar  the band in the taskbar, with no browser (the 64-bit driver: 64-bit Explorer);
+//   bar      the Pelorin bar started from its Start-menu link, in a Wine virtual desktop with
+//            a taskbar, its default browser chromium (the driver runs in that desktop, and
+//            --out FILE takes its transcript);
 //   stay     the band stays open in a browser window until the window is closed, so a person
 //            can click and type;
 //   removed  after Pelorin was removed: nothing of its registration is left in either registry
@@ -17,7 +20,8 @@
 // site's log (tools/demo/site.py). Screenshots of the host window go to FOLDER as .bmp files.
 //
 // Texts are handled in code page 932, like the band's; the transcript is printed in UTF-8.
-// Each part is a file of its own (demo_browser.cpp, demo_taskbar.cpp, demo_removal.cpp), over
+// Each part is a file of its own (demo_browser.cpp, demo_taskbar.cpp, demo_bar.cpp,
+// demo_removal.cpp), over
 // the helpers in demo_common.h.
 #include <windows.h>
 
@@ -31,19 +35,23 @@
 
 int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);  // the transcript is UTF-8, written as it is
-    static const char kUsage[] = "usage: demo_driver --part browser|taskbar|stay|removed --shots FOLDER\n";
+    static const char kUsage[] =
+        "usage: demo_driver --part browser|taskbar|bar|stay|removed --shots FOLDER [--out FILE]\n";
     std::string part;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--shots") == 0) {
             g_shots = argv[i + 1];
         } else if (std::strcmp(argv[i], "--part") == 0) {
             part = argv[i + 1];
+        } else if (std::strcmp(argv[i], "--out") == 0) {
+            // Started inside a Wine virtual desktop, the driver's output goes nowhere else.
+            if (!std::freopen(argv[i + 1], "wb", stdout)) return 2;
         } else {
             break;
         }
     }
     if (argc % 2 == 0 || g_shots.empty() ||
-        (part != "browser" && part != "taskbar" && part != "stay" && part != "removed")) {
+        (part != "browser" && part != "taskbar" && part != "bar" && part != "stay" && part != "removed")) {
         std::fprintf(stderr, "%s", kUsage);
         return 2;
     }
@@ -60,6 +68,7 @@ int main(int argc, char** argv) {
 
     if (part == "browser") BrowserSession();
     if (part == "taskbar") TaskbarSession();
+    if (part == "bar") BarSession();
     if (part == "removed") RemovedSession();
 
     StopWatchingBoxes();

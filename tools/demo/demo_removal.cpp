@@ -31,7 +31,7 @@ bool ValueExists(HKEY root, const std::string& path, const char* name, REGSAM vi
 // of seen pages, which is the user's, stays.
 void RemovedSession() {
     Say("");
-    Say("== 9. After removing Pelorin");
+    Say("== 10. After removing Pelorin");
     const std::string kClass = "CLSID\\{408EA957-CF17-4D81-93AB-FDDA7ACDA90F}";
     const char kToolbar[] = "SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar";
     const char kClassId[] = "{408EA957-CF17-4D81-93AB-FDDA7ACDA90F}";
