@@ -275,10 +275,11 @@ std::string WriteSettingsLists(const std::string& fileBytes, const SettingsLists
 
     std::string out;
     out.reserve(fileBytes.size() + 64);
-    // A last line without an end gets one when something comes after it.
+    // A last line without an end gets one when something comes after it; after a CR of its
+    // own, a whole CR LF, or the CR would turn into part of the end and leave the line.
     bool open = false;
     auto put = [&](const std::string& text, const std::string& end) {
-        if (open) out += eol;
+        if (open) out += !out.empty() && out.back() == '\r' ? "\r\n" : eol;
         out += text;
         out += end;
         open = end.empty();

@@ -172,6 +172,8 @@ TEST(SettingsListsWrite, KeysGoWhereTheSectionHasRoomAndLfStaysLf) {
         {"[other]\nx=1", "[other]\nx=1\n\n[watch]\nitem1=N,0,n\n"},
         {"a=1\n\n", "a=1\n\n[watch]\nitem1=N,0,n\n"},
         {"", "[watch]\r\nitem1=N,0,n\r\n"},
+        // A last line's own CR stays its own, not half of the end put after it.
+        {"[a]\nx=1\r", "[a]\nx=1\r\r\n\n[watch]\nitem1=N,0,n\n"},
         // Keys past the end, and after a gap, go; the first one's place is kept.
         {"[watch]\nx=1\nITEM3=c,0,c\ny=2\nitem1=a,0,a\nitem9=z,0,z\nitem01=k\n",
          "[watch]\nx=1\nitem1=N,0,n\ny=2\nitem01=k\n"},
