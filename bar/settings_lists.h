@@ -1,0 +1,49 @@
+// The two lists of pelorin.ini that the settings dialog edits: the watched pages ([watch]
+// item1, item2, ...) and the search services ([search] url1, ... with condN, methodN, formN).
+// The dialog reads them from the file's bytes, lets the user change them, and asks for the
+// file's new bytes, which it writes to a copy that then replaces the file in one step. Pure:
+// the bytes are read here as GetPrivateProfileStringA reads them (code page 932, CR LF or LF),
+// so what the dialog shows is what the band will see.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// One itemN value, "title,flag,address": the title up to the first comma, the flag between
+// the first and second comma (read as atoi reads it; non-zero ignores markup), the address
+// the rest. A value with fewer than two commas is still an entry (the band counts it and the
+// list goes on after it): what it lacks reads as empty, or as 0 for the flag, so the dialog
+// shows it for the user to mend; it is written back with both commas.
+struct WatchEntry {
+    std::string title;
+    bool ignoreMarkup = false;
+    std::string address;
+};
+
+// One search service; an empty cond, method or form is the same as its key being absent.
+struct SearchEntry {
+    std::string url, cond, method, form;
+};
+
+struct SettingsLists {
+    std::vector<WatchEntry> watch;
+    std::vector<SearchEntry> search;
+};
+
+// The lists as the band reads them: each up to its first missing or empty itemN or urlN,
+// condN, methodN and formN for exactly as many entries as there are urls. Names match
+// case-insensitively, the first [watch] or [search] section and the first of a repeated key
+// count, values are trimmed of blanks and of one pair of enclosing quotes, and cut at 259
+// bytes.
+SettingsLists ReadSettingsLists(const std::string& fileBytes);
+
+// The file's bytes with the lists replaced. Every line that is not a key of the lists (in the
+// first section of each) stays as it was, in its place; the keys are written numbered from 1,
+// where the section's first old key stood, or after its last line, or in a section added at
+// the end of the file. Old keys past the new end, and those after an old gap, are gone. Line
+// ends follow the file's first (CR LF for a file that has none). Empty cond, method and form
+// are left out. A value that the reader would trim or unquote is written in quotes, so that it
+// reads back as given.
+// The dialog keeps what the file cannot hold out of the lists: line breaks or NULs in a value,
+// a comma in a title, an empty url, a value past 259 bytes.
+std::string WriteSettingsLists(const std::string& fileBytes, const SettingsLists& lists);
