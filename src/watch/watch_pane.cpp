@@ -8,6 +8,7 @@
 
 #include "band/band_create_params.h"
 #include "common/ansi.h"
+#include "common/com_ptr.h"
 #include "module/module.h"
 #include "resources/resource.h"
 #include "services/seen_store.h"
@@ -165,39 +166,33 @@ void NoticeImage(WatchPaneState* state, size_t position, ButtonImage image) {
     if (state->toldChanged[position] == changed) return;
     state->toldChanged[position] = changed;
     if (!state->hostListens || !state->inputSite) return;
-    IOleCommandTarget* target = nullptr;
-    if (FAILED(state->inputSite->QueryInterface(IID_IOleCommandTarget, reinterpret_cast<void**>(&target))) || !target) {
+    ComPtr<IOleCommandTarget> target;
+    if (FAILED(state->inputSite->QueryInterface(IID_IOleCommandTarget, target.put_void())) || !target) {
         state->hostListens = false;
         return;
     }
     WatchItem& item = state->items[position];
-    std::string address;
+    std::string texts[2];  // the page's address, then its title
     {
         ItemLock lock(item);
-        address = PageAddress(item);
+        texts[0] = PageAddress(item);
     }
+    texts[1] = item.title;
     SAFEARRAY* page = SafeArrayCreateVector(VT_BSTR, 0, 2);
-    if (page) {
-        LONG index = 0;
-        BSTR text = AnsiToBstr(address);
+    if (!page) return;
+    for (LONG index = 0; index < 2; ++index) {
+        BSTR text = AnsiToBstr(texts[index]);
         SafeArrayPutElement(page, &index, text);  // copies the string
         SysFreeString(text);
-        index = 1;
-        text = AnsiToBstr(item.title);
-        SafeArrayPutElement(page, &index, text);
-        SysFreeString(text);
-        VARIANT in;
-        VariantInit(&in);
-        V_VT(&in) = VT_ARRAY | VT_BSTR;
-        V_ARRAY(&in) = page;
-        HRESULT hr = target->Exec(&kPelorinWatchGroup, changed ? kWatchPageChanged : kWatchPageNoLongerChanged,
-                                  OLECMDEXECOPT_DONTPROMPTUSER, &in, nullptr);
-        if (hr == OLECMDERR_E_UNKNOWNGROUP || hr == OLECMDERR_E_NOTSUPPORTED || hr == E_NOTIMPL) {
-            state->hostListens = false;
-        }
-        VariantClear(&in);
     }
-    target->Release();
+    VARIANT in;
+    VariantInit(&in);
+    V_VT(&in) = VT_ARRAY | VT_BSTR;
+    V_ARRAY(&in) = page;
+    HRESULT hr = target->Exec(&kPelorinWatchGroup, changed ? kWatchPageChanged : kWatchPageNoLongerChanged,
+                              OLECMDEXECOPT_DONTPROMPTUSER, &in, nullptr);
+    if (hr == OLECMDERR_E_UNKNOWNGROUP || hr == OLECMDERR_E_NOTSUPPORTED || hr == E_NOTIMPL) state->hostListens = false;
+    VariantClear(&in);
 }
 
 void OpenWatchItem(WatchPaneState* state, WPARAM wParam) {
