@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "common/unique_handle.h"
+#include "settings_dialog.h"
 #include "sign_in.h"
 #include "texts.h"
 
@@ -91,6 +92,7 @@ int BarWindow::Create(HINSTANCE instance) {
     wc.lpszClassName = kBarClassName;
     RegisterClassExW(&wc);
 
+    instance_ = instance;
     LoadPlacement();
     window_ = CreateWindowExW(kExStyle, kBarClassName, L"Pelorin", dock_ == Dock::Float ? kFloatingStyle : kDockedStyle,
                               0, 0, 0, 0, nullptr, nullptr, instance, this);
@@ -205,6 +207,12 @@ LRESULT BarWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         ShowBar(true);
         band_.Activate();
         return 0;
+    case kOpenSettings:
+        OpenSettings();
+        return 0;
+    case kSettingsSaved:
+        ReloadBand(wParam != 0);
+        return 0;
     case kMessagesHandled:
         return messagesHandled_;
     case kTrayCallback:
@@ -239,6 +247,7 @@ LRESULT BarWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             WriteDword(L"Balloons", balloons_ ? 1 : 0);
             return 0;
         case kCommandStartAtSignIn: SetStartAtSignIn(!StartsAtSignIn(), ProgramPath()); return 0;
+        case kCommandSettings: OpenSettings(); return 0;
         case kCommandQuit: PostMessageW(window_, WM_CLOSE, 0, 0); return 0;
         }
         break;
@@ -373,6 +382,7 @@ void BarWindow::ShowMenu(POINT at) {
     CheckMenuRadioItem(menu, kCommandDockTop, kCommandFloat, current, MF_BYCOMMAND);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     item(kCommandCheckNow, TextId::MenuCheckNow, false);
+    item(kCommandSettings, TextId::MenuSettings, false);
     item(kCommandBalloons, TextId::MenuBalloons, balloons_);
     item(kCommandStartAtSignIn, TextId::MenuStartAtSignIn, StartsAtSignIn());
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
@@ -402,6 +412,29 @@ void BarWindow::CheckNow() {
     if (HWND watch = band_.Window() ? FindWindowExA(band_.Window(), nullptr, "Pelorin-Watch", nullptr) : nullptr) {
         PostMessageA(watch, WM_TIMER, 0, 0);
     }
+}
+
+void BarWindow::OpenSettings() { OpenSettingsDialog(instance_, window_); }
+
+void BarWindow::ReloadBand(bool loadDllAnew) {
+    // The band reads pelorin.ini when it is made; the DLL chooses which file when it is loaded.
+    band_.Close();
+    if (loadDllAnew) band_.Unload(kUnloadWaitMs);
+    changedPages_.clear();
+    balloonTitles_.clear();
+    KillTimer(window_, kBalloonTimer);
+    std::wstring dll = HostedBand::DllBesideProgram();
+    BandFailure failure;
+    if (!band_.Create(dll, &failure) || !band_.Site(static_cast<IInputObjectSite*>(site_.get()), &failure)) {
+        band_.Close();
+        ShowFailure(failure, dll);
+        PostMessageW(window_, WM_CLOSE, 0, 0);
+        return;
+    }
+    Place();
+    LayOutBand();
+    band_.Show(true);
+    ShowChangedCount();
 }
 
 void BarWindow::OnPageNotice(bool changed, const std::wstring& address, const std::wstring& title) {
@@ -435,6 +468,7 @@ void BarWindow::LeaveBand() {
 }
 
 void BarWindow::Shutdown() {
+    CloseSettingsDialog();
     if (dock_ == Dock::Float && window_) SavePlacement();
     KillTimer(window_, kSweepTimer);
     tray_.Remove();

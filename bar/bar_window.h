@@ -24,6 +24,8 @@ constexpr UINT kAppBarCallback = WM_APP + 1;   // the shell's app bar notificati
 constexpr UINT kShowBar = WM_APP + 2;          // a second start: come forward
 constexpr UINT kMessagesHandled = WM_APP + 3;  // how many messages the bar's loop has handled
 constexpr UINT kTrayCallback = WM_APP + 4;     // the notification-area icon's events
+constexpr UINT kOpenSettings = WM_APP + 5;     // pelorin.exe /settings: open the settings dialog
+// WM_APP + 6 is the settings dialog's kSettingsSaved: the band is made anew.
 // Menu commands, also accepted as WM_COMMAND from outside.
 constexpr UINT kCommandDockTop = 100;
 constexpr UINT kCommandDockBottom = 101;
@@ -32,6 +34,7 @@ constexpr UINT kCommandShowBar = 103;
 constexpr UINT kCommandCheckNow = 104;
 constexpr UINT kCommandBalloons = 105;
 constexpr UINT kCommandStartAtSignIn = 106;
+constexpr UINT kCommandSettings = 107;
 constexpr UINT kCommandQuit = 110;
 
 class BarWindow {
@@ -63,6 +66,8 @@ private:
     void ShowMenu(POINT at);
     void ShowBar(bool show);
     void CheckNow();
+    void OpenSettings();
+    void ReloadBand(bool loadDllAnew);
     void OnPageNotice(bool changed, const std::wstring& address, const std::wstring& title);
     void ShowChangedCount();
     void LeaveBand();
@@ -71,6 +76,7 @@ private:
     void SavePlacement() const;
 
     HWND window_ = nullptr;
+    HINSTANCE instance_ = nullptr;
     HostedBand band_;
     LocalPages pages_;
     ComPtr<BarSite> site_;

@@ -291,3 +291,42 @@ std::string WriteSettingsLists(const std::string& fileBytes, const SettingsLists
     for (const std::string& text : appended) put(text, eol);
     return out;
 }
+
+namespace {
+
+// A well-formed UTF-8 sequence at text[i]: its length, or 0. Overlong forms, surrogates and
+// values past U+10FFFF are not well-formed.
+size_t Utf8SequenceAt(const std::string& text, size_t i) {
+    unsigned char b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80) return 1;
+    size_t length = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+    if (length == 0 || i + length > text.size()) return 0;
+    unsigned char second = static_cast<unsigned char>(text[i + 1]);
+    unsigned char low = 0x80, high = 0xBF;
+    if (b == 0xE0) low = 0xA0;
+    if (b == 0xED) high = 0x9F;
+    if (b == 0xF0) low = 0x90;
+    if (b == 0xF4) high = 0x8F;
+    if (second < low || second > high) return 0;
+    for (size_t k = 2; k < length; ++k) {
+        unsigned char next = static_cast<unsigned char>(text[i + k]);
+        if (next < 0x80 || next > 0xBF) return 0;
+    }
+    return length;
+}
+
+}  // namespace
+
+FileEncoding DetectEncoding(const std::string& fileBytes) {
+    if (fileBytes.compare(0, 3, "\xEF\xBB\xBF") == 0) return FileEncoding::Utf8WithMark;
+    if (fileBytes.compare(0, 2, "\xFF\xFE") == 0) return FileEncoding::Utf16Le;
+    if (fileBytes.compare(0, 2, "\xFE\xFF") == 0) return FileEncoding::Utf16Be;
+    bool beyondAscii = false;
+    for (size_t i = 0; i < fileBytes.size();) {
+        size_t length = Utf8SequenceAt(fileBytes, i);
+        if (length == 0) return FileEncoding::CodePage;
+        beyondAscii = beyondAscii || length > 1;
+        i += length;
+    }
+    return beyondAscii ? FileEncoding::Utf8 : FileEncoding::CodePage;
+}

@@ -47,3 +47,18 @@ SettingsLists ReadSettingsLists(const std::string& fileBytes);
 // The dialog keeps what the file cannot hold out of the lists: line breaks or NULs in a value,
 // a comma in a title, an empty url, a value past 259 bytes.
 std::string WriteSettingsLists(const std::string& fileBytes, const SettingsLists& lists);
+
+// How a pelorin.ini's bytes are written. The band reads the file through the ANSI profile
+// functions, so only CodePage is read as written; editors of today save the others.
+enum class FileEncoding {
+    CodePage,     // the ANSI code page, 932 where the band's texts belong
+    Utf8,         // UTF-8 without a byte-order mark
+    Utf8WithMark,
+    Utf16Le,      // with its byte-order mark, as every editor writes it
+    Utf16Be,
+};
+
+// By the byte-order mark; without one, UTF-8 when the file holds bytes past 0x7F and all of it
+// is well-formed UTF-8 (text in code page 932 with Japanese in it practically never is: its
+// second bytes 0x40 to 0x7E, and its lone half-width katakana, break UTF-8's rules).
+FileEncoding DetectEncoding(const std::string& fileBytes);

@@ -24,6 +24,52 @@ enum class TextId {
     TrayOnePageChanged,  // {count}
     TrayPagesChanged,    // {count}
     BalloonPageChanged,  // {title}
+    MenuSettings,
+    // The settings dialog.
+    SettingsCaption,
+    PagesLabel,
+    PageAdd, PageEdit, PageRemove, PageUp, PageDown,
+    ServicesLabel,
+    ServiceAdd, ServiceEdit, ServiceRemove, ServiceUp, ServiceDown,
+    Apply, Cancel,
+    FileNote,            // {path}
+    ColumnTitle, ColumnMarkup, ColumnAddress, ColumnLanguage, ColumnMethod, ColumnForm,
+    LanguageAny, LanguageEnglish, LanguageJapanese,
+    Yes, No,
+    PageCaption, ServiceCaption,
+    AddressLabel, TitleLabel, IgnoreMarkupLabel, LanguageLabel, MethodLabel, FormLabel,
+    FetchedAs,           // {address}
+    FetchedAsHttps,      // {address}
+    FetchingTitle,
+    TitleFromPage,
+    TitleNotReached,     // {host}
+    RequestPreviewGet,   // {address}
+    RequestPreviewPost,  // {address} {body}
+    // What the dialog refuses, each after the field's name.
+    FieldTitle, FieldAddress, FieldUrl, FieldForm,
+    RefusalLine,         // {entry} {field} {reason}
+    EntryPage,           // {number}
+    EntryService,        // {number}
+    RefuseEmpty,
+    RefuseComma,
+    RefuseNoCodePage932, // {characters}
+    RefuseLineBreak,
+    RefuseTooLong,       // {bytes}
+    RefuseBlank,
+    RefuseUnreadable,
+    RefuseScheme,
+    RefusePort,          // {port}
+    // Reading and writing the file.
+    FileUnreadable,      // {path} {error}
+    FileInOtherEncoding, // {encoding} {path}
+    FileUnmappable,      // {characters}
+    FileNotConverted,
+    FileConverted,       // {backup}
+    FileReadOnly,        // {path}
+    FileNotWritten,      // {path} {error}
+    FileChanged,         // {path}
+    DiscardChanges,
+    Count
 };
 
 bool UsesEnglish();
