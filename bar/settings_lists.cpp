@@ -41,23 +41,21 @@ struct Line {
     std::string end;   // "\r\n", "\n", or nothing on a last line that has none
 };
 
+// A line ends at LF, CR LF, or a CR alone: the profile reader breaks lines at either byte.
 std::vector<Line> SplitLines(const std::string& bytes) {
     std::vector<Line> lines;
     size_t pos = 0;
     while (pos < bytes.size()) {
-        size_t newline = bytes.find('\n', pos);
+        size_t stop = bytes.find_first_of("\r\n", pos);
         Line line;
-        if (newline == std::string::npos) {
+        if (stop == std::string::npos) {
             line.text = bytes.substr(pos);
             pos = bytes.size();
         } else {
-            line.text = bytes.substr(pos, newline - pos);
-            line.end = "\n";
-            if (!line.text.empty() && line.text.back() == '\r') {
-                line.text.pop_back();
-                line.end = "\r\n";
-            }
-            pos = newline + 1;
+            line.text = bytes.substr(pos, stop - pos);
+            size_t length = bytes.compare(stop, 2, "\r\n") == 0 ? 2 : 1;
+            line.end = bytes.substr(stop, length);
+            pos = stop + length;
         }
         lines.push_back(std::move(line));
     }
@@ -91,9 +89,9 @@ ParsedLine ParseLine(const std::string& text) {
     if (line[0] == '[') {
         size_t close = LastCloseBracket(line);
         if (close != std::string::npos) {
-            // The name is taken as it stands between the brackets, blanks and all.
+            // The name between the brackets, trimmed of blanks as the reader trims it.
             parsed.kind = ParsedLine::Section;
-            parsed.name = CutAtNul(line.substr(1, close - 1));
+            parsed.name = CutAtNul(Trim(line.substr(1, close - 1)));
             return parsed;
         }
         // A '[' without its ']' makes an ordinary key line.
@@ -275,13 +273,15 @@ std::string WriteSettingsLists(const std::string& fileBytes, const SettingsLists
 
     std::string out;
     out.reserve(fileBytes.size() + 64);
-    // A last line without an end gets one when something comes after it; after a CR of its
-    // own, a whole CR LF, or the CR would turn into part of the end and leave the line.
+    // A last line without an end gets one when something comes after it. A blank LF line
+    // right after a line that ends in a CR alone would turn into half of a CR LF and vanish:
+    // it is written as CR LF.
     bool open = false;
     auto put = [&](const std::string& text, const std::string& end) {
-        if (open) out += !out.empty() && out.back() == '\r' ? "\r\n" : eol;
+        if (open) out += eol;
         out += text;
-        out += end;
+        bool merges = text.empty() && end == "\n" && !out.empty() && out.back() == '\r';
+        out += merges ? "\r\n" : end;
         open = end.empty();
     };
     for (size_t i = 0; i <= count; ++i) {

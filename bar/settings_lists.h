@@ -2,7 +2,7 @@
 // item1, item2, ...) and the search services ([search] url1, ... with condN, methodN, formN).
 // The dialog reads them from the file's bytes, lets the user change them, and asks for the
 // file's new bytes, which it writes to a copy that then replaces the file in one step. Pure:
-// the bytes are read here as GetPrivateProfileStringA reads them (code page 932, CR LF or LF),
+// the bytes are read here as GetPrivateProfileStringA reads them (code page 932; lines end at CR LF, LF or a CR alone),
 // so what the dialog shows is what the band will see.
 #pragma once
 

@@ -24,20 +24,18 @@ bool Same(const SettingsLists& a, const SettingsLists& b) {
     return true;
 }
 
-// Lines without their ends; a CR belongs to the end only before a LF.
+// Lines without their ends: a line ends at LF, CR LF or a CR alone.
 std::vector<std::string> Lines(const std::string& bytes) {
     std::vector<std::string> lines;
     size_t pos = 0;
     while (pos < bytes.size()) {
-        size_t newline = bytes.find('\n', pos);
-        if (newline == std::string::npos) {
+        size_t stop = bytes.find_first_of("\r\n", pos);
+        if (stop == std::string::npos) {
             lines.push_back(bytes.substr(pos));
             break;
         }
-        std::string line = bytes.substr(pos, newline - pos);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-        pos = newline + 1;
+        lines.push_back(bytes.substr(pos, stop - pos));
+        pos = stop + (bytes.compare(stop, 2, "\r\n") == 0 ? 2 : 1);
     }
     return lines;
 }

@@ -172,8 +172,10 @@ TEST(SettingsListsWrite, KeysGoWhereTheSectionHasRoomAndLfStaysLf) {
         {"[other]\nx=1", "[other]\nx=1\n\n[watch]\nitem1=N,0,n\n"},
         {"a=1\n\n", "a=1\n\n[watch]\nitem1=N,0,n\n"},
         {"", "[watch]\r\nitem1=N,0,n\r\n"},
-        // A last line's own CR stays its own, not half of the end put after it.
-        {"[a]\nx=1\r", "[a]\nx=1\r\r\n\n[watch]\nitem1=N,0,n\n"},
+        // A CR alone ends a line, as the profile reader takes it; the line keeps it, and the
+        // blank line after it stays a line of its own rather than half of a CR LF.
+        {"[a]\nx=1\r", "[a]\nx=1\r\r\n[watch]\nitem1=N,0,n\n"},
+        {"[a]\rx=1\r[watch]\ritem1=o,0,o\r", "[a]\rx=1\r[watch]\ritem1=N,0,n\r"},
         // Keys past the end, and after a gap, go; the first one's place is kept.
         {"[watch]\nx=1\nITEM3=c,0,c\ny=2\nitem1=a,0,a\nitem9=z,0,z\nitem01=k\n",
          "[watch]\nx=1\nitem1=N,0,n\ny=2\nitem01=k\n"},
@@ -196,3 +198,33 @@ TEST(SettingsListsWrite, OnlyTheFirstSectionOfANameIsTheLists) {
 }
 
 }  // namespace
+
+TEST(SettingsFileEncoding, TellsCodePage932FromUtf8AndUtf16) {
+    struct Case {
+        std::string bytes;
+        FileEncoding encoding;
+    } cases[] = {
+        {"", FileEncoding::CodePage},
+        {"[watch]\r\nitem1=a,0,http://a/\r\n", FileEncoding::CodePage},  // ASCII is the same in all
+        {"item1=\x83\x6a\x83\x85\x81\x5b\x83\x58,0,x", FileEncoding::CodePage},  // ニュース in 932
+        {"item1=\xB1\xB2\xB3,0,x", FileEncoding::CodePage},                        // half-width ｱｲｳ
+        {"item1=\xE3\x83\x8B\xE3\x83\xA5\xE3\x83\xBC\xE3\x82\xB9,0,x", FileEncoding::Utf8},  // ニュース
+        {"\xEF\xBB\xBFitem1=a", FileEncoding::Utf8WithMark},
+        {std::string("\xFF\xFE[\0", 4), FileEncoding::Utf16Le},
+        {std::string("\xFE\xFF\0[", 4), FileEncoding::Utf16Be},
+        {"item1=\xE3\x83", FileEncoding::CodePage},          // UTF-8 cut short is not UTF-8
+        {"item1=\xC0\xAF", FileEncoding::CodePage},          // nor is an overlong form
+        {"item1=\xED\xA0\x80", FileEncoding::CodePage},      // nor a surrogate
+        {"item1=\xF4\x90\x80\x80", FileEncoding::CodePage},  // nor a value past U+10FFFF
+        {"item1=\xF0\x9F\x98\x80", FileEncoding::Utf8},      // a four-byte character is
+    };
+    for (const Case& c : cases) EXPECT_EQ(DetectEncoding(c.bytes), c.encoding) << c.bytes;
+}
+
+TEST(SettingsListsRead, SectionNamesAreTrimmedInsideTheirBracketsAndACrAloneEndsALine) {
+    SettingsLists lists = ReadSettingsLists(" [ watch ] \r\n\titem1\t=\ttabbed,0,http://a/\r\n");
+    ASSERT_EQ(Titles(lists), Names{"tabbed"});
+    EXPECT_EQ(lists.watch[0].address, "http://a/");
+    EXPECT_EQ(Titles(ReadSettingsLists("[watch]\ritem1=cr only,0,http://a/\ritem2=b,0,http://b/")),
+              (Names{"cr only", "b"}));
+}
