@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "bar/bar_window.h"
+#include "support/bar_process.h"
 #include "support/registry_views.h"
 #include "support/test_env.h"
 #include "support/watch_probe.h"
@@ -36,66 +37,6 @@ const char kConfig[] =
     "[search]\r\n"
     "url1=http://127.0.0.1/get-search\r\nform1=q=\r\n"
     "url2=http://127.0.0.1/post-search\r\nmethod2=post\r\nform2=hl=ja&q=\r\n";
-
-// A started pelorin.exe; ended by force if a test leaves it running.
-class Bar {
-public:
-    explicit Bar(const std::string& exe = BuildDir() + "\\pelorin.exe") {
-        std::string command = "\"" + exe + "\"";
-        STARTUPINFOA startup = {sizeof startup};
-        PROCESS_INFORMATION info = {};
-        started_ = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info);
-        process_ = info.hProcess;
-        pid_ = info.dwProcessId;
-        if (info.hThread) CloseHandle(info.hThread);
-    }
-    ~Bar() {
-        if (process_) {
-            if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) TerminateProcess(process_, 99);
-            CloseHandle(process_);
-        }
-    }
-    bool started() const { return started_; }
-    DWORD pid() const { return pid_; }
-
-    // The bar's window once its band is shown in it.
-    HWND WaitForBand(DWORD timeoutMs = 15000) {
-        DWORD start = GetTickCount();
-        while (GetTickCount() - start < timeoutMs) {
-            HWND found = nullptr;
-            while ((found = FindWindowExW(nullptr, found, kBarClassName, nullptr))) {
-                DWORD owner = 0;
-                GetWindowThreadProcessId(found, &owner);
-                HWND container = FindWindowExA(found, nullptr, "Pelorin", nullptr);
-                if (owner == pid_ && container && IsWindowVisible(container) && IsWindowVisible(found)) {
-                    window_ = found;
-                    return found;
-                }
-            }
-            if (WaitForSingleObject(process_, 50) == WAIT_OBJECT_0) return nullptr;
-        }
-        return nullptr;
-    }
-    HWND window() const { return window_; }
-    HWND container() const { return FindWindowExA(window_, nullptr, "Pelorin", nullptr); }
-
-    // The exit code, or STILL_ACTIVE when it has not ended within the time.
-    DWORD WaitForExit(DWORD timeoutMs = 15000) {
-        DWORD code = STILL_ACTIVE;
-        if (WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(process_, &code);
-        return code;
-    }
-    DWORD Close(DWORD timeoutMs = 15000) {
-        PostMessageW(window_, WM_CLOSE, 0, 0);
-        return WaitForExit(timeoutMs);
-    }
-
-private:
-    bool started_ = false;
-    HANDLE process_ = nullptr;
-    DWORD pid_ = 0;
-    HWND window_ = nullptr;
-};
 
 RECT WindowRect(HWND window) {
     RECT r = {};
