@@ -106,6 +106,8 @@ LangString RegisterFailed ${LANG_JAPANESE} "次のファイルを登録できま
 LangString RegisterFailed ${LANG_ENGLISH} "This file could not be registered (regsvr32 exit code $1):$\n$0$\n$\nPelorin has not been installed."
 LangString GuideLink ${LANG_JAPANESE} "Pelorin ユーザーガイド"
 LangString GuideLink ${LANG_ENGLISH} "Pelorin User Guide"
+LangString SettingsLink ${LANG_JAPANESE} "Pelorin の設定"
+LangString SettingsLink ${LANG_ENGLISH} "Pelorin Settings"
 LangString StartNow ${LANG_JAPANESE} "Pelorin バーを今すぐ起動する"
 LangString StartNow ${LANG_ENGLISH} "Start the Pelorin bar now"
 LangString AutoStartChoice ${LANG_JAPANESE} "サインイン時に Pelorin バーを起動する (すべてのユーザー)"
@@ -407,6 +409,8 @@ Section "Pelorin"
   CreateDirectory "$SMPROGRAMS\Pelorin"
   CreateShortCut "$SMPROGRAMS\Pelorin\$(GuideLink).lnk" "$INSTDIR\user-guide.html"
   CreateShortCut "$SMPROGRAMS\Pelorin\${PRODUCT}.lnk" "$BarPath"
+  ; The settings dialog, for browser and taskbar users too: the running bar's, or one alone.
+  CreateShortCut "$SMPROGRAMS\Pelorin\$(SettingsLink).lnk" "$BarPath" "/settings"
   ; The last page may still change this; a silent run keeps it.
   Call ApplyAutoStart
 

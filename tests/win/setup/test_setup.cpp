@@ -160,8 +160,8 @@ std::string Lower(std::string text) {
 
 bool AnyBarWindow() { return FindWindowW(kBarClassName, nullptr) != nullptr; }
 
-// Where a shell link points, read through the shell's own link object.
-std::string LinkTarget(const std::string& link) {
+// Where a shell link points and what it passes, read through the shell's own link object.
+std::string LinkTarget(const std::string& link, std::string* arguments = nullptr) {
     CoInitialize(nullptr);
     std::string target;
     IShellLinkA* shellLink = nullptr;
@@ -174,6 +174,7 @@ std::string LinkTarget(const std::string& link) {
             char path[MAX_PATH] = "";
             if (SUCCEEDED(file->Load(wide, STGM_READ)) && SUCCEEDED(shellLink->GetPath(path, MAX_PATH, nullptr, 0))) {
                 target = path;
+                if (arguments && SUCCEEDED(shellLink->GetArguments(path, MAX_PATH))) *arguments = path;
             }
             file->Release();
         }
@@ -294,8 +295,11 @@ protected:
         EXPECT_GT(ReadNumber(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize", KEY_WOW64_64KEY), 300u);
         std::vector<std::string> links = FilesIn(CommonPrograms() + "\\Pelorin\\*.lnk");
         std::sort(links.begin(), links.end());
-        EXPECT_EQ(links, (std::vector<std::string>{"Pelorin ユーザーガイド.lnk", "Pelorin.lnk"}));
+        EXPECT_EQ(links, (std::vector<std::string>{"Pelorin の設定.lnk", "Pelorin ユーザーガイド.lnk", "Pelorin.lnk"}));
         EXPECT_EQ(LinkTarget(CommonPrograms() + "\\Pelorin\\Pelorin.lnk"), MachineBar());
+        std::string arguments;
+        EXPECT_EQ(LinkTarget(CommonPrograms() + "\\Pelorin\\Pelorin の設定.lnk", &arguments), MachineBar());
+        EXPECT_EQ(arguments, "/settings");
     }
 
     // Nothing of Pelorin's registration or files.
