@@ -6,4 +6,5 @@ set(BAR_WIN_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/bar_main.cpp ${CMAKE_CURRENT_LIST_DIR}/bar_window.cpp
   ${CMAKE_CURRENT_LIST_DIR}/bar_site.cpp ${CMAKE_CURRENT_LIST_DIR}/default_browser.cpp
   ${CMAKE_CURRENT_LIST_DIR}/hosted_band.cpp ${CMAKE_CURRENT_LIST_DIR}/local_pages.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/texts.cpp ${CMAKE_CURRENT_LIST_DIR}/tray_icon.cpp ${CMAKE_CURRENT_LIST_DIR}/sign_in.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/texts.cpp ${CMAKE_CURRENT_LIST_DIR}/tray_icon.cpp ${CMAKE_CURRENT_LIST_DIR}/sign_in.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/title_fetch.cpp)
