@@ -14,7 +14,8 @@ namespace {
 // Titles are kept in pelorin.ini in this code page, whatever the system's is.
 constexpr UINT kItemLineCodePage = 932;
 
-// No person writes a title this long; decoding one would only cost memory.
+// Far more than an item line holds: of a longer title only this much is decoded (an even
+// number, so that UTF-16 is cut between units).
 constexpr size_t kMaxTitleElementBytes = 64 * 1024;
 
 std::atomic<int> runningThreads{0};
@@ -104,9 +105,17 @@ bool FitForItemLine(const std::u16string& text, size_t maxBytes, std::wstring* f
 // The page's title, decoded and tidied; false when it offers none.
 bool ReadTitle(const char* body, size_t count, std::u16string* text) {
     PageTitle title = FindPageTitle(body, count);
-    if (!title.found || title.bytes.size() > kMaxTitleElementBytes) return false;
+    if (!title.found) return false;
+    int codePage = TitleCodePage(title);
+    bool shortened = title.bytes.size() > kMaxTitleElementBytes;
+    if (shortened) title.bytes.resize(kMaxTitleElementBytes);
     std::u16string decoded;
-    if (!DecodeTitle(title.bytes, TitleCodePage(title), &decoded)) return false;
+    // The shortening may have cut a character (at most 3 bytes of UTF-8 or of an escape): the
+    // bytes of it that are left go too.
+    for (int dropped = 0; !DecodeTitle(title.bytes, codePage, &decoded); ++dropped) {
+        if (!shortened || dropped == 3) return false;
+        title.bytes.pop_back();
+    }
     *text = CleanTitleText(decoded);
     return !text->empty();
 }

@@ -225,6 +225,12 @@ TEST_F(TitleFetchTest, ALongTitleIsCutAtACharacterBoundaryToFit) {
         EXPECT_EQ(bytes, c.title) << c.max;
         EXPECT_LE(bytes.size(), c.max);
     }
+    // A title far longer than any item line, whose first 64 KiB end inside a character.
+    std::string endless;
+    for (int i = 0; i < 23334; ++i) endless += "\xE6\x97\xA5";  // 日 in UTF-8
+    std::string kanji100;
+    for (int i = 0; i < 100; ++i) kanji100 += "\x93\xFA";
+    EXPECT_EQ(Cp932(Propose(Serve("endless", "<meta charset=utf-8><title>" + endless + "</title>")).title), kanji100);
     // A cut that leaves a space at the end takes it away; the host name is cut alike.
     EXPECT_EQ(Cp932(Propose(Serve("spaced", "<title>ab cd</title>"), 3).title), "ab");
     EXPECT_EQ(Cp932(Propose("/page/missing", 7).title), "fixture");
