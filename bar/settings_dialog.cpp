@@ -22,6 +22,8 @@ const UINT_PTR kAddressTimer = 1;
 const UINT kAddressSettleMs = 500;
 // The title fetch's answer to the page editor.
 const UINT kTitleProposed = WM_APP + 1;
+// A proposed title is cut to this many bytes: a button's tooltip, not a paragraph.
+const size_t kProposedTitleBytes = 120;
 
 std::wstring WindowText(HWND window) {
     int n = GetWindowTextLengthW(window);
@@ -80,7 +82,7 @@ struct PageEditor {
     bool isNew = true;
     bool titleGiven = false;    // the title is the user's (or the entry's): no proposal over it
     bool settingTitle = false;  // the dialog itself is writing the title
-    TitleFetch fetch;
+    TitleFetch fetch{kProposedTitleBytes};
 };
 
 void ShowAddressNote(HWND dialog, PageEditor* editor, bool startFetch) {
@@ -104,14 +106,16 @@ void ShowAddressNote(HWND dialog, PageEditor* editor, bool startFetch) {
     }
 }
 
-void ProposeTitle(HWND dialog, PageEditor* editor, std::unique_ptr<TitleProposal> proposal) {
-    if (!proposal || editor->titleGiven) return;
+void ProposeTitle(HWND dialog, PageEditor* editor, WPARAM ticket) {
+    TitleProposal proposal;
+    // A proposal superseded by a newer address, or one the user's own title stands over.
+    if (!editor->fetch.Take(ticket, &proposal) || editor->titleGiven) return;
     editor->settingTitle = true;
-    SetDlgItemTextW(dialog, IDC_TITLE, proposal->title.c_str());
+    SetDlgItemTextW(dialog, IDC_TITLE, proposal.title.c_str());
     editor->settingTitle = false;
     SetDlgItemTextW(dialog, IDC_TITLE_STATUS,
-                    proposal->reached ? Text(TextId::TitleFromPage).c_str()
-                                      : Text(TextId::TitleNotReached, {proposal->title}).c_str());
+                    proposal.reached ? Text(TextId::TitleFromPage).c_str()
+                                     : Text(TextId::TitleNotReached, {proposal.title}).c_str());
 }
 
 // The field named by a refusal gets the keyboard, its text selected, after the message.
@@ -180,7 +184,7 @@ INT_PTR CALLBACK PageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
         }
         return TRUE;
     case kTitleProposed:
-        ProposeTitle(dialog, editor, std::unique_ptr<TitleProposal>(reinterpret_cast<TitleProposal*>(lParam)));
+        ProposeTitle(dialog, editor, wParam);
         return TRUE;
     case WM_DESTROY:
         editor->fetch.Cancel();
