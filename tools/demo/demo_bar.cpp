@@ -2,7 +2,7 @@
 // the top of the screen with its icon in the taskbar's notification area, a page that turns
 // Changed announced by a balloon, a click that opens the page in the default browser, and a
 // search that reaches the POST service through a real browser (Debian's chromium, headless,
-// behind winebrowser). The driver runs in the same Wine virtual desktop as the bar and looks
+// behind winebrowser), and a page added in the settings dialog. The driver runs in the same Wine virtual desktop as the bar and looks
 // at it from outside, as the shell and the user do.
 #include <windows.h>
 #include <commctrl.h>
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "bar/bar_window.h"
+#include "bar/settings_resource.h"
 #include "demo_common.h"
 
 namespace {
@@ -50,6 +51,52 @@ bool SeenByBrowser(const std::vector<SiteEntry>& entries, const std::string& pat
     for (const SiteEntry& e : entries)
         if (e.path == path && e.agent.find(kBrowserAgent) != std::string::npos) return true;
     return false;
+}
+
+// A dialog of the bar's, by its caption (code page 932), once it is shown.
+HWND WaitForDialog(const char* caption) {
+    HWND found = nullptr;
+    PumpUntil([&] { return (found = FindWindowA("#32770", caption)) && IsWindowVisible(found); }, 15000);
+    return found;
+}
+
+void Press(HWND dialog, int id) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+int WatchButtons(HWND bar) {
+    HWND container = FindWindowExA(bar, nullptr, "Pelorin", nullptr);
+    HWND watch = container ? FindWindowExA(container, nullptr, "Pelorin-Watch", nullptr) : nullptr;
+    HWND toolbar = watch ? FindWindowExA(watch, nullptr, TOOLBARCLASSNAMEA, nullptr) : nullptr;
+    return toolbar ? static_cast<int>(SendMessageA(toolbar, TB_BUTTONCOUNT, 0, 0)) : -1;
+}
+
+// The settings dialog from the bar's menu: the site's front page added by its address alone,
+// its title proposed from the page, and the bar showing its button at once.
+void AddPageInSettings(HWND bar) {
+    int before = WatchButtons(bar);
+    PostMessageW(bar, WM_COMMAND, kCommandSettings, 0);
+    HWND settings = WaitForDialog("Pelorin の設定");
+    if (!Check(settings != nullptr, "設定... in the bar's menu opened the settings dialog")) return;
+    Pump(500);
+    Shot("settings-dialog", WindowArea(settings), "the settings dialog: the watched pages and the search services");
+    Press(settings, IDC_PAGE_ADD);
+    HWND page = WaitForDialog("監視するページ");
+    if (!Check(page != nullptr, "追加 opened the editor of a page")) return;
+    SendMessageA(GetDlgItem(page, IDC_ADDRESS), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("http://pages.test/"));
+    char title[256] = "";
+    PumpUntil([&] { return GetDlgItemTextA(page, IDC_TITLE, title, sizeof title) > 0; }, 20000);
+    Say("  proposed title: %s", title);
+    Check(std::string(title) == "Pelorin デモサイト", "the page's own title was proposed, fetched in the background");
+    Pump(300);
+    Shot("settings-page", WindowArea(page), "a page added by its address, its title proposed");
+    Press(page, IDOK);
+    PumpUntil([&] { return !IsWindow(page); }, 5000);
+    Press(settings, IDOK);
+    bool shown = PumpUntil([&] { return !IsWindow(settings) && WatchButtons(bar) == before + 1; }, 15000);
+    Check(shown, "after OK the bar showed the new page's button at once");
+    Pump(1000);
+    Shot("settings-applied", Screen(), "the bar with the page added in the settings dialog");
 }
 
 }  // namespace
@@ -134,6 +181,8 @@ void BarSession() {
     Check(posted && HasParam(entries, "query=ソ表"),
           "\"ソ表\" reached the POST service through the browser, in Shift_JIS as typed");
     Shot("bar-search", Screen(), "after the search");
+
+    AddPageInSettings(bar);
 
     PostMessageW(bar, WM_CLOSE, 0, 0);
     Check(PumpUntil([&] { return !IsWindow(bar); }, 15000), "the bar ended when asked to close");
