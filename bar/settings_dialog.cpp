@@ -79,7 +79,6 @@ std::wstring ProgramFolder() {
 
 struct PageEditor {
     WatchEntry entry;           // in: the entry edited (empty for a new one); out: as checked
-    bool isNew = true;
     bool titleGiven = false;    // the title is the user's (or the entry's): no proposal over it
     bool settingTitle = false;  // the dialog itself is writing the title
     TitleFetch fetch{kProposedTitleBytes};
@@ -140,6 +139,7 @@ bool AcceptPage(HWND dialog, PageEditor* editor) {
 
 INT_PTR CALLBACK PageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* editor = reinterpret_cast<PageEditor*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    if (!editor && message != WM_INITDIALOG) return FALSE;
     switch (message) {
     case WM_INITDIALOG:
         editor = reinterpret_cast<PageEditor*>(lParam);
@@ -227,6 +227,7 @@ bool AcceptService(HWND dialog, ServiceEditor* editor) {
 
 INT_PTR CALLBACK ServiceProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* editor = reinterpret_cast<ServiceEditor*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    if (!editor && message != WM_INITDIALOG) return FALSE;
     switch (message) {
     case WM_INITDIALOG: {
         editor = reinterpret_cast<ServiceEditor*>(lParam);
@@ -325,19 +326,22 @@ int Selected(HWND dialog, const ListControls& controls) {
     return ListView_GetNextItem(GetDlgItem(dialog, controls.list), -1, LVNI_SELECTED);
 }
 
+// A button that goes grey must not keep the keyboard, or the user's next key is lost: it
+// goes to the control given first.
+void Enable(HWND dialog, int id, bool on, int focusInstead) {
+    HWND button = GetDlgItem(dialog, id);
+    if (!on && GetFocus() == button) {
+        SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, focusInstead)), TRUE);
+    }
+    EnableWindow(button, on);
+}
+
 void UpdateButtons(HWND dialog, const ListControls& controls, size_t count) {
     int selected = Selected(dialog, controls);
-    HWND focus = GetFocus();
-    auto enable = [&](int id, bool on) {
-        HWND button = GetDlgItem(dialog, id);
-        // A button that goes grey must not keep the keyboard: it would be lost.
-        if (!on && focus == button) SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, controls.list)), TRUE);
-        EnableWindow(button, on);
-    };
-    enable(controls.edit, selected >= 0);
-    enable(controls.remove, selected >= 0);
-    enable(controls.up, selected > 0);
-    enable(controls.down, selected >= 0 && static_cast<size_t>(selected) + 1 < count);
+    Enable(dialog, controls.edit, selected >= 0, controls.list);
+    Enable(dialog, controls.remove, selected >= 0, controls.list);
+    Enable(dialog, controls.up, selected > 0, controls.list);
+    Enable(dialog, controls.down, selected >= 0 && static_cast<size_t>(selected) + 1 < count, controls.list);
 }
 
 void ShowLists(Settings* settings, int pageSelected, int serviceSelected) {
@@ -363,7 +367,7 @@ void ShowLists(Settings* settings, int pageSelected, int serviceSelected) {
     }
     UpdateButtons(dialog, kPages, settings->lists.watch.size());
     UpdateButtons(dialog, kServices, settings->lists.search.size());
-    EnableWindow(GetDlgItem(dialog, IDC_APPLY), settings->changed);
+    Enable(dialog, IDC_APPLY, settings->changed, IDOK);
     SetDlgItemTextW(dialog, IDC_FILE_NOTE, Text(TextId::FileNote, {settings->file.userPath}).c_str());
 }
 
@@ -406,7 +410,6 @@ void ChangeList(Settings* settings, std::vector<Entry>* entries, const ListContr
 bool EditPage(HWND owner, WatchEntry* entry) {
     PageEditor editor;
     editor.entry = *entry;
-    editor.isNew = entry->address.empty() && entry->title.empty();
     auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE));
     if (DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_PAGE), owner, PageProc, reinterpret_cast<LPARAM>(&editor)) != IDOK) {
         return false;
@@ -509,6 +512,8 @@ void InitSettings(HWND dialog, Settings* settings) {
 
 INT_PTR CALLBACK SettingsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* settings = reinterpret_cast<Settings*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    // Controls speak while the template is made, before the dialog has its record.
+    if (!settings && message != WM_INITDIALOG) return FALSE;
     switch (message) {
     case WM_INITDIALOG:
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);

@@ -61,7 +61,6 @@ const Entry kTexts[] = {
     {"英語", "English"},
     {"日本語", "Japanese"},
     {"はい", "Yes"},
-    {"いいえ", "No"},
     {"監視するページ", "Watched page"},
     {"検索サービス", "Search service"},
     {"アドレス(&A):", "&Address:"},
@@ -110,7 +109,6 @@ const Entry kTexts[] = {
      "The settings file could not be written; the old file is as it was:\n{}\n\n{}"},
     {"このダイアログを開いた後に、ほかのプログラムが設定ファイルを変更しました:\n{}\n\n上書きしますか? 「いいえ」を選ぶと何も書き込みません。",
      "Another program changed the settings file after this dialog opened:\n{}\n\nOverwrite it? No writes nothing."},
-    {"変更を保存せずに閉じますか?", "Close without saving your changes?"},
 };
 
 std::wstring FromCodePage(const char* text, UINT codePage) {

@@ -35,7 +35,7 @@ enum class TextId {
     FileNote,            // {path}
     ColumnTitle, ColumnMarkup, ColumnAddress, ColumnLanguage, ColumnMethod, ColumnForm,
     LanguageAny, LanguageEnglish, LanguageJapanese,
-    Yes, No,
+    Yes,
     PageCaption, ServiceCaption,
     AddressLabel, TitleLabel, IgnoreMarkupLabel, LanguageLabel, MethodLabel, FormLabel,
     FetchedAs,           // {address}
@@ -68,7 +68,6 @@ enum class TextId {
     FileReadOnly,        // {path}
     FileNotWritten,      // {path} {error}
     FileChanged,         // {path}
-    DiscardChanges,
     Count
 };
 

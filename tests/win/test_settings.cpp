@@ -402,6 +402,70 @@ TEST_F(SettingsDialogTest, AnEntryInTheFileThatTheBandCannotReadIsNamedBeforeAny
     EXPECT_EQ(program.WaitForExit(), 0u);
 }
 
+// The control that has the keyboard in the process's dialog thread.
+HWND FocusOf(HWND window) {
+    GUITHREADINFO info = {sizeof info};
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
+// A key as the keyboard gives it, through the program's own loop: Alt with a letter comes as
+// WM_SYSKEYDOWN and WM_SYSCHAR, Tab, Enter and Esc as WM_KEYDOWN, which the dialog handling
+// takes before any control sees it.
+void Key(HWND window, WPARAM key, bool alt = false) {
+    HWND focus = FocusOf(window);
+    LPARAM bits = 1 | (static_cast<LPARAM>(MapVirtualKeyW(static_cast<UINT>(key), 0)) << 16) | (alt ? 1L << 29 : 0);
+    PostMessageW(focus, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, key, bits);
+    if (alt) PostMessageW(focus, WM_SYSCHAR, towlower(static_cast<wint_t>(key)), bits);
+    PostMessageW(focus, alt ? WM_SYSKEYUP : WM_KEYUP, key, bits | (3L << 30));
+    PumpMessages(200);
+}
+
+// Characters typed into the control that has the keyboard.
+void Type(HWND window, const std::wstring& text) {
+    for (wchar_t c : text) {
+        HWND focus = FocusOf(window);
+        PostMessageW(focus, WM_CHAR, c, 1);
+    }
+    PumpMessages(300);
+}
+
+TEST_F(SettingsDialogTest, UsableByKeyboardAloneMnemonicsTabEnterAndEsc) {
+    WriteAppDataIni("[watch]\r\nitem1=One,0,http://127.0.0.1/page/one\r\n");
+    ASSERT_EQ(FixturePost("/_ctl/set/titled", kTitledPage).status, 200);
+    Bar program(std::string(), "/settings");
+    HWND settings = OpenAlone(&program);
+    ASSERT_NE(settings, nullptr);
+    SetForegroundWindow(settings);
+    ASSERT_TRUE(PumpUntil([&] { return FocusOf(settings) != nullptr; }, 5000));
+
+    Key(settings, 'A', true);  // 追加(&A)
+    HWND page = WaitForDialog(program.pid(), Text(TextId::PageCaption));
+    ASSERT_NE(page, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return FocusOf(page) == GetDlgItem(page, IDC_ADDRESS); }, 5000));
+    Type(page, L"http://127.0.0.1/page/titled");
+    ASSERT_TRUE(PumpUntil([&] { return Field(page, IDC_TITLE) == kTitledWide; }, 20000));
+    Key(page, VK_TAB);
+    EXPECT_EQ(FocusOf(page), GetDlgItem(page, IDC_TITLE));
+    Key(page, 'M', true);  // タグを無視して比べる(&M): Wine moves the keyboard there, Windows ticks it too
+    EXPECT_EQ(FocusOf(page), GetDlgItem(page, IDC_IGNORE_MARKUP));
+    if (SendDlgItemMessageW(page, IDC_IGNORE_MARKUP, BM_GETCHECK, 0, 0) != BST_CHECKED) Key(page, VK_SPACE);
+    EXPECT_EQ(SendDlgItemMessageW(page, IDC_IGNORE_MARKUP, BM_GETCHECK, 0, 0), BST_CHECKED);
+    Key(page, VK_RETURN);  // OK
+    ASSERT_TRUE(Gone(page));
+    ASSERT_EQ(Rows(settings, IDC_PAGES), 2);
+
+    Key(settings, 'Y', true);  // 適用(&Y)
+    const std::string saved = std::string("[watch]\r\nitem1=One,0,http://127.0.0.1/page/one\r\nitem2=") + kTitledCp932 +
+                              ",1,http://127.0.0.1/page/titled\r\n";
+    EXPECT_TRUE(PumpUntil([&] { return ReadBytes(AppDataIniPath()) == saved; }, 10000)) << ReadBytes(AppDataIniPath());
+    // Apply goes grey once saved, and hands the keyboard on rather than losing it.
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(settings, IDC_APPLY)));
+    EXPECT_EQ(FocusOf(settings), GetDlgItem(settings, IDOK));
+    Key(settings, VK_ESCAPE);  // キャンセル: the dialog, and with it the program, ends
+    EXPECT_EQ(program.WaitForExit(), 0u);
+    EXPECT_EQ(ReadBytes(AppDataIniPath()), saved);
+}
+
 // A file as Notepad writes it today, with a title in Japanese and a comment with a character
 // that code page 932 cannot hold.
 struct Encoded {
