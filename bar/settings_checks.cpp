@@ -120,16 +120,21 @@ bool CheckService(const std::wstring& url, const std::wstring& form, SearchEntry
 
 namespace {
 
-// Bytes that are not code page 932 text do not come back the same through the dialog's text.
-bool RoundTrips(const std::string& bytes, Field field, Refusal* refusal) {
-    if (EncodeCodePage932(FromCodePage932(bytes), nullptr) == bytes) return true;
+// Bytes that are no code page 932 text at all (a lead byte alone, an unassigned code). Text
+// that decodes is what the band reads, even where writing it back would choose other bytes for
+// the same character (the NEC-selected IBM extensions), so it is never refused for that.
+bool Decodes(const std::string& bytes, Field field, Refusal* refusal) {
+    if (bytes.empty() || MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()),
+                                             nullptr, 0) > 0) {
+        return true;
+    }
     return Refuse(refusal, field, TextId::RefuseNoCodePage932, FromCodePage932(bytes));
 }
 
 }  // namespace
 
 bool CheckWatchEntry(const WatchEntry& entry, Refusal* refusal) {
-    if (!RoundTrips(entry.title, Field::Title, refusal) || !RoundTrips(entry.address, Field::Address, refusal)) {
+    if (!Decodes(entry.title, Field::Title, refusal) || !Decodes(entry.address, Field::Address, refusal)) {
         return false;
     }
     WatchEntry checked;
@@ -139,7 +144,7 @@ bool CheckWatchEntry(const WatchEntry& entry, Refusal* refusal) {
 }
 
 bool CheckSearchEntry(const SearchEntry& entry, Refusal* refusal) {
-    if (!RoundTrips(entry.url, Field::Url, refusal) || !RoundTrips(entry.form, Field::Form, refusal)) return false;
+    if (!Decodes(entry.url, Field::Url, refusal) || !Decodes(entry.form, Field::Form, refusal)) return false;
     SearchEntry checked;
     return CheckService(FromCodePage932(entry.url), FromCodePage932(entry.form), &checked, refusal);
 }

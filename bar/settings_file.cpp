@@ -88,6 +88,22 @@ std::string AnsiPath(const std::wstring& path) {
     return ansi;
 }
 
+// The same text in the ANSI code page: the profile functions hand values through UTF-16, so a
+// character with two byte forms (the NEC-selected IBM extensions of code page 932) comes back
+// in the one the code page writes.
+bool SameText(const std::string& a, const std::string& b) {
+    if (a == b) return true;
+    auto wide = [](const std::string& text) {
+        std::wstring out(text.size(), L'\0');
+        int n = text.empty() ? 0
+                             : MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0],
+                                                   static_cast<int>(out.size()));
+        out.resize(static_cast<size_t>(n > 0 ? n : 0));
+        return out;
+    };
+    return wide(a) == wide(b);
+}
+
 // What the band will read from the file at path: its item lines and search services, through
 // the same profile calls, compared with what the dialog means to write.
 bool BandReads(const std::wstring& path, const SettingsLists& lists) {
@@ -96,15 +112,15 @@ bool BandReads(const std::wstring& path, const SettingsLists& lists) {
     if (items.size() != lists.watch.size()) return false;
     for (size_t i = 0; i < items.size(); ++i) {
         const WatchEntry& entry = lists.watch[i];
-        if (items[i] != entry.title + (entry.ignoreMarkup ? ",1," : ",0,") + entry.address) return false;
+        if (!SameText(items[i], entry.title + (entry.ignoreMarkup ? ",1," : ",0,") + entry.address)) return false;
     }
     std::vector<SearchEngine> engines = LoadSearchEngines(ansi.c_str());
     if (engines.size() != lists.search.size()) return false;
     for (size_t i = 0; i < engines.size(); ++i) {
         const SearchEntry& entry = lists.search[i];
         const SearchEngine& engine = engines[i];
-        if (engine.url != entry.url || engine.cond != entry.cond || engine.method != entry.method ||
-            engine.form != entry.form) {
+        if (!SameText(engine.url, entry.url) || !SameText(engine.cond, entry.cond) ||
+            !SameText(engine.method, entry.method) || !SameText(engine.form, entry.form)) {
             return false;
         }
     }
