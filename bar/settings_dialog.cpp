@@ -7,6 +7,8 @@
 #include <utility>
 
 #include "bar_window.h"
+#include "common/ansi.h"
+#include "common/mbcs.h"
 #include "hosted_band.h"
 #include "settings_checks.h"
 #include "settings_file.h"
@@ -43,16 +45,11 @@ int Ask(HWND owner, const std::wstring& text, UINT style) {
     return MessageBoxW(owner, text.c_str(), Text(TextId::Caption).c_str(), style);
 }
 
+// The band's keywords, compared as the band compares them: the whole value, ASCII case aside.
 bool MeansAscii(const std::string& value, const char* keyword) {
-    if (value.size() != strlen(keyword)) return false;
-    for (size_t i = 0; i < value.size(); ++i) {
-        char c = value[i] >= 'A' && value[i] <= 'Z' ? static_cast<char>(value[i] - 'A' + 'a') : value[i];
-        if (c != keyword[i]) return false;
-    }
-    return true;
+    return EqualsIgnoringAsciiCase(value, keyword, IsAnsiLeadByte);
 }
 
-// The band's keywords, compared as the band compares them: the whole value, ASCII case aside.
 enum Language { kAnyLanguage, kEnglish, kJapanese };
 Language LanguageOf(const std::string& cond) {
     return MeansAscii(cond, "eng") ? kEnglish : MeansAscii(cond, "jpn") ? kJapanese : kAnyLanguage;

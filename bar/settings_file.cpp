@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include "common/ansi.h"
 #include "common/unique_handle.h"
 #include "search/search_engine.h"
 #include "services/config_list.h"
@@ -80,34 +81,15 @@ bool ReadWhole(const std::wstring& path, std::string* bytes, std::wstring* error
     return true;
 }
 
-std::string AnsiPath(const std::wstring& path) {
-    int n = WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string ansi(n > 0 ? static_cast<size_t>(n) : 1, '\0');
-    if (n > 0) WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, &ansi[0], n, nullptr, nullptr);
-    ansi.resize(ansi.size() - 1);
-    return ansi;
-}
-
 // The same text in the ANSI code page: the profile functions hand values through UTF-16, so a
 // character with two byte forms (the NEC-selected IBM extensions of code page 932) comes back
 // in the one the code page writes.
-bool SameText(const std::string& a, const std::string& b) {
-    if (a == b) return true;
-    auto wide = [](const std::string& text) {
-        std::wstring out(text.size(), L'\0');
-        int n = text.empty() ? 0
-                             : MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0],
-                                                   static_cast<int>(out.size()));
-        out.resize(static_cast<size_t>(n > 0 ? n : 0));
-        return out;
-    };
-    return wide(a) == wide(b);
-}
+bool SameText(const std::string& a, const std::string& b) { return a == b || AnsiToWide(a) == AnsiToWide(b); }
 
 // What the band will read from the file at path: its item lines and search services, through
 // the same profile calls, compared with what the dialog means to write.
 bool BandReads(const std::wstring& path, const SettingsLists& lists) {
-    std::string ansi = AnsiPath(path);
+    std::string ansi = WideToAnsi(path.c_str());
     std::vector<std::string> items = ReadNumberedList("watch", "item", -1, ansi.c_str());
     if (items.size() != lists.watch.size()) return false;
     for (size_t i = 0; i < items.size(); ++i) {
