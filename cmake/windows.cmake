@@ -75,6 +75,19 @@ endif()
 # The Pelorin bar: the band where no browser or taskbar hosts it.
 add_subdirectory(bar)
 
+# What only runs here (the band host, the demo, the tests, the benchmarks) is compiled with
+# light optimisation and no debugging information, and linked stripped: GoogleTest's macros
+# at -O2 -g cost about three times as much to compile, and every test program would carry
+# the product's debugging information again. The product above keeps its own flags, and the
+# benchmarks measure its code as shipped. Targets made before this point keep theirs: a
+# target takes the folder's options when it is made. PELORIN_DEBUG_TOOLS=ON gives these
+# programs the build type's flags, for a debugger.
+option(PELORIN_DEBUG_TOOLS "build the tests, tools and benchmarks with the build type's flags" OFF)
+if(NOT PELORIN_DEBUG_TOOLS)
+  add_compile_options(-O1 -g0)
+  add_link_options(-s)
+endif()
+
 if(NOT PELORIN_COMPILE_ONLY)
   add_subdirectory(tools/bandhost)
   # The demo drives the band in the band host.

@@ -4,6 +4,7 @@
 // registry view; the ProgID and the type library's version key are shared by the views,
 // and unregistering either DLL must leave the other one whole and working. "Working" is
 // checked by a host of each bitness creating the band through COM (com_probe.exe).
+// The 64-bit DLL alone is the part a machine without 32-bit support can still check.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -103,6 +104,44 @@ TEST_F(SideBySide, RemovingBothLeavesNothingOfEither) {
     EXPECT_FALSE(Exists(HKEY_CLASSES_ROOT, kTypeLibVersion));
     EXPECT_EQ(Probe(true).compare(0, 6, "failed"), 0);
     EXPECT_EQ(Probe(false).compare(0, 6, "failed"), 0);
+}
+
+// The 64-bit DLL alone, as a user installs it for the taskbar: nothing reaches the 32-bit
+// view, where a 32-bit browser would look for it.
+class Only64Bit : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = MakeScratchDir("only-x64");
+        dll_ = dir_ + "\\pelorin.beta.dll";
+        ASSERT_TRUE(CopyFileA(DllPath().c_str(), dll_.c_str(), FALSE));
+        ASSERT_EQ(Regsvr32(false, "/u /s", DllPath()), 0);  // the build's own registration steps aside
+        ASSERT_EQ(Regsvr32(false, "/s", dll_), 0);
+    }
+    void TearDown() override {
+        Regsvr32(false, "/u /s", dll_);
+        EXPECT_EQ(Regsvr32(false, "/s", DllPath()), 0);
+        RemoveTree(dir_);
+    }
+    std::string dir_, dll_;
+};
+
+TEST_F(Only64Bit, LandsInThe64BitViewAloneAndLeavesNothingWhenRemoved) {
+    std::string probe = BuildDir() + "\\tests\\win\\com_probe.exe";
+    EXPECT_EQ(Read(HKEY_CLASSES_ROOT, std::string(kClassKey) + "\\InprocServer32", nullptr, KEY_WOW64_64KEY), dll_);
+    EXPECT_FALSE(Exists(HKEY_CLASSES_ROOT, kClassKey, KEY_WOW64_32KEY));
+    EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, kToolbarKey, kToolbarValue, KEY_WOW64_32KEY), kMissing);
+    EXPECT_EQ(Read(HKEY_CLASSES_ROOT, std::string(kTypeLibVersion) + "\\409\\win64", nullptr), dll_);
+    EXPECT_FALSE(Exists(HKEY_CLASSES_ROOT, std::string(kTypeLibVersion) + "\\409\\win32"));
+    EXPECT_EQ(ProbeBand(probe), dll_);
+
+    ASSERT_EQ(Regsvr32(false, "/u /s", dll_), 0);
+    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+        EXPECT_FALSE(Exists(HKEY_CLASSES_ROOT, kClassKey, view));
+        EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, kToolbarKey, kToolbarValue, view), kMissing);
+    }
+    EXPECT_FALSE(Exists(HKEY_CLASSES_ROOT, "Pelorin.Pelorin"));
+    EXPECT_FALSE(Exists(HKEY_CLASSES_ROOT, kTypeLibVersion));
+    EXPECT_EQ(ProbeBand(probe).compare(0, 6, "failed"), 0);
 }
 
 }  // namespace
