@@ -122,11 +122,78 @@ void Opened(FetchJob& job, HINTERNET handle) {
     LeaveCriticalSection(&job.lock);
 }
 
+// What an answer's headers say of where its body ends: at its Content-Length, or where the
+// server closes the connection (HTTP/1.0's "read to the close").
+struct Framing {
+    bool hasLength = false;
+    size_t length = 0;
+};
+
+// Whether the answer began with a real HTTP/1.x status line and has at least one header.
+// Wine's WinINet takes an answer whose first line is not a status line for HTTP/0.9: it
+// drops that line, reports "HTTP/1.0 200 OK" with no header at all and hands the rest over
+// as the body (an answer without any line end has no status at all). A close right after the
+// status line looks the same. Every real server sends a header, so an answer without one is
+// taken for one of those; the raw headers are the one place that tells (measured under Wine
+// 8: the version and status text are the made-up ones).
+bool HasStatusLineAndHeaders(HINTERNET request) {
+    DWORD size = 0;
+    if (HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, nullptr, &size, nullptr) ||
+        GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+        return false;
+    }
+    // Wine's ANSI query gives the size in characters, and one of code page 932 may take two
+    // bytes.
+    std::string raw(2 * size + 2, '\0');
+    size = static_cast<DWORD>(raw.size());
+    if (!HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, &raw[0], &size, nullptr)) return false;
+    raw.resize(std::min<size_t>(size, raw.size()));
+    if (raw.compare(0, 7, "HTTP/1.") != 0 || raw.size() < 9 || raw[7] < '0' || raw[7] > '9' || raw[8] != ' ') {
+        return false;
+    }
+    size_t end = raw.find("\r\n");
+    return end != std::string::npos && end + 2 < raw.size() && raw[end + 2] != '\r';
+}
+
+// The framing of a 200 answer, or false when the answer cannot be read whole for certain:
+// - no real status line (above);
+// - any Transfer-Encoding. HTTP/1.1 forbids it in answer to an HTTP/1.0 request, and WinINet
+//   decodes chunks without telling a body cut short from a whole one: Wine's hands over the
+//   chunks that came, then the end of the data, both when the connection closes before the
+//   last (zero) chunk and when a chunk size is not a number (it skips what is not a hex
+//   digit, so "zz" is an empty last chunk);
+// - a Content-Length that is not a number, which leaves the end unknown, or one over the
+//   body limit, which the body would pass.
+bool ReadFraming(HINTERNET request, size_t limit, Framing* framing) {
+    if (!HasStatusLineAndHeaders(request)) return false;
+    char text[32];
+    DWORD size = sizeof text;
+    if (HttpQueryInfoA(request, HTTP_QUERY_TRANSFER_ENCODING, text, &size, nullptr) ||
+        GetLastError() != ERROR_HTTP_HEADER_NOT_FOUND) {
+        return false;
+    }
+    size = sizeof text - 1;
+    if (!HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) {
+        return GetLastError() == ERROR_HTTP_HEADER_NOT_FOUND;
+    }
+    if (size == 0 || size >= sizeof text) return false;
+    size_t length = 0;
+    for (DWORD i = 0; i < size; ++i) {
+        if (text[i] < '0' || text[i] > '9') return false;
+        length = length * 10 + static_cast<size_t>(text[i] - '0');
+        if (length > limit) return false;
+    }
+    framing->hasLength = true;
+    framing->length = length;
+    return true;
+}
+
 // Reads the whole body into a block of total + 2 bytes, NUL after the data; null when memory
-// runs out, the body passes the limit or the deadline passes. A read that fails part-way
-// ends the body like the end of the data. The working buffer doubles, so a large body costs
-// a few resizes instead of one per read; each read still asks for a whole chunk at the end.
-PageBody ReadBody(FetchJob& job, HINTERNET request, DWORD* total) {
+// runs out, the body passes the limit, the deadline passes or the body is not whole: a read
+// that fails (a reset, or a read time-out: WinINet hands over what came with the failure),
+// or an end before the Content-Length. The working buffer doubles, so a large body costs a
+// few resizes instead of one per read; each read still asks for a whole chunk at the end.
+PageBody ReadBody(FetchJob& job, HINTERNET request, const Framing& framing, DWORD* total) {
     auto grow = job.seam.reallocate ? job.seam.reallocate : Reallocate;
     const size_t limit = job.seam.limits.maxBodyBytes;
     size_t capacity = kReadChunk;
@@ -136,7 +203,8 @@ PageBody ReadBody(FetchJob& job, HINTERNET request, DWORD* total) {
     for (;;) {
         if (job.PastDeadline()) return nullptr;
         DWORD read = 0;
-        if (!InternetReadFile(request, buffer.get() + size, static_cast<DWORD>(kReadChunk), &read) || read == 0) break;
+        if (!InternetReadFile(request, buffer.get() + size, static_cast<DWORD>(kReadChunk), &read)) return nullptr;
+        if (read == 0) break;
         size += read;
         if (size > limit) return nullptr;  // stops reading here; the holders free and close
         if (size + kReadChunk > capacity) {
@@ -149,6 +217,7 @@ PageBody ReadBody(FetchJob& job, HINTERNET request, DWORD* total) {
             capacity = wanted;
         }
     }
+    if (framing.hasLength && size != framing.length) return nullptr;
     PageBody body(static_cast<char*>(grow(nullptr, size + 2)));
     if (!body) return nullptr;
     std::memcpy(body.get(), buffer.get(), size);
@@ -253,7 +322,9 @@ PageBody Fetch(FetchJob& job, DWORD* total) {
             return nullptr;  // the holders close request, connection and root, in that order
         }
         if (status == 200) {
-            PageBody body = ReadBody(job, request.get(), total);
+            Framing framing;
+            if (!ReadFraming(request.get(), job.seam.limits.maxBodyBytes, &framing)) return nullptr;
+            PageBody body = ReadBody(job, request.get(), framing, total);
             if (!body) return nullptr;
             HttpEndRequestA(request.get(), nullptr, 0, 0);
             request.reset();

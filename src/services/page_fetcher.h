@@ -77,9 +77,14 @@ private:
     FetchRunner* runner_ = nullptr;
 };
 
-// The body of http://host:80 + path when the server answers 200, following at most
-// maxRedirects redirects (to http or https, any host); null for any other status, no status
-// at all, a body over the limit, no memory for it, or no answer within the deadline. Throws
+// The body of http://host:80 + path when the server answers 200 and the whole body arrives,
+// following at most maxRedirects redirects (to http or https, any host); null for any other
+// status, no status at all, a broken answer, a body over the limit, no memory for it, or no
+// answer within the deadline. An answer is broken when it has no HTTP/1.x status line
+// followed by a header, has a Transfer-Encoding (chunks cut short cannot be told from whole
+// ones) or a Content-Length that is not a number, or when its body ends before its
+// Content-Length or in a reset or a read time-out. A body without a Content-Length ends
+// where the server closes the connection; it may be empty, as may one of length 0. Throws
 // one of the three messages above when a handle for the first request cannot be opened.
 // Returns within about the deadline whatever the server does. With a session, on the
 // session's thread.

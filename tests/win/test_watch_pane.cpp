@@ -194,6 +194,33 @@ TEST_F(WatchPane, FailingPagesShowCheckingThenSeenAndLeaveTheStoreAlone) {
     EXPECT_FALSE(StoredSeenValue("http://nowhere.invalid/x", nullptr));
 }
 
+// A page the user has opened, whose server then answers broken: no pass takes what arrived
+// for the page, so it stays Seen, and opening it again records the digest seen before.
+TEST_F(WatchPane, ABrokenAnswerLeavesAnOpenedPageSeenAndItsRecordedDigest) {
+    Configure("item1=Page A,0,http://pages.test/page/a\r\n");
+    SetPage("a", kFirst);
+    Open();
+    ASSERT_TRUE(WaitForImage(1, Changed));  // the whole first pass is over
+    SendMessageA(pane_, WM_COMMAND, 1, 0);
+    SetPage("a", kSecond);  // what a whole answer would now show as Changed
+
+    int pass = 1;
+    for (const char* behaviour : {"short-then-close", "length-then-close", "reset-mid-body",
+                                  "reset-without-length", "chunked-no-last-chunk", "chunk-invalid",
+                                  "status-line-only", "http09-lines", "binary-status"}) {
+        FixtureGet(std::string("/_ctl/break/a/") + behaviour);
+        RunPass(++pass);
+        EXPECT_EQ(ButtonImageAt(toolbar_, 0), Seen) << behaviour;
+        SendMessageA(pane_, WM_COMMAND, 1, 0);
+        std::string value;
+        ASSERT_TRUE(StoredSeenValue(kPageA, &value));
+        EXPECT_EQ(value, kFirstDigest) << behaviour;
+    }
+    FixtureGet("/_ctl/mend/a");
+    RunPass(++pass);
+    EXPECT_EQ(ButtonImageAt(toolbar_, 0), Changed);
+}
+
 TEST_F(WatchPane, NoIntervalMeansExactlyOnePass) {
     Configure("item1=Page A,0,http://pages.test/page/a\r\n");
     SetPage("a", kFirst);
