@@ -1,4 +1,5 @@
-// The band in a browser window, as the 32-bit driver shows it in a 32-bit browser: created
+// The band in a browser window, as the 32-bit driver shows it in a 32-bit browser (the 64-bit
+// driver in a 64-bit one, where the machine runs no 32-bit programs): created
 // through COM, its first pass caught midway and finished, a page opened with a click and
 // changing again on the site, a page whose markup alone changes, and an English and a
 // Japanese search, each with what the search service received. Then the same window left

@@ -1,15 +1,16 @@
 // demo_driver.exe --part PART --shots FOLDER: takes the band through one part of a short
 // session, as a user would, and prints what happened. The parts:
-//   browser  the band in a browser window (the 32-bit driver: a 32-bit browser);
+//   browser  the band in a browser window (the 32-bit driver: a 32-bit browser; the 64-bit
+//            one where the machine runs no 32-bit programs);
 //   taskbar  the band in the taskbar, with no browser (the 64-bit driver: 64-bit Explorer);
 //   bar      the Pelorin bar started from its Start-menu link, in a Wine virtual desktop with
 //            a taskbar, its default browser chromium (the driver runs in that desktop, and
 //            --out FILE takes its transcript);
 //   stay     the band stays open in a browser window until the window is closed, so a person
 //            can click and type;
-//   removed  after Pelorin was removed: nothing of its registration is left in either registry
-//            view, nor its files or installed-programs entry; the user's pelorin.ini and
-//            record of seen pages are.
+//   removed  after Pelorin was removed (by its uninstaller, or as it would): nothing of its
+//            registration is left in either registry view, nor its files or
+//            installed-programs entry; the user's pelorin.ini and record of seen pages are.
 //
 // The band comes through COM in the band host (tools/bandhost), and each part names the DLL
 // that the host loaded and the bitness its version resource gives. The driver clicks watch

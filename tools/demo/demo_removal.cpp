@@ -1,4 +1,5 @@
-// After Pelorin was removed with its uninstaller: nothing of its registration is left in
+// After Pelorin was removed with its uninstaller (or as it would, where the uninstaller, a
+// 32-bit program, cannot run): nothing of its registration is left in
 // either registry view, nor its files or installed-programs entry; the user's pelorin.ini
 // and record of seen pages stay.
 #include <windows.h>
