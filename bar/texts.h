@@ -33,11 +33,13 @@ enum class TextId {
     ServiceAdd, ServiceEdit, ServiceRemove, ServiceUp, ServiceDown,
     Apply, Cancel,
     FileNote,            // {path}
-    ColumnTitle, ColumnMarkup, ColumnAddress, ColumnLanguage, ColumnMethod, ColumnForm,
+    ColumnTitle, ColumnComparison, ColumnAddress, ColumnLanguage, ColumnMethod, ColumnForm,
     LanguageAny, LanguageEnglish, LanguageJapanese,
-    Yes,
+    // The four comparisons, in the order of Comparison, and a line on what each compares.
+    ComparisonWholeBody, ComparisonMarkup, ComparisonText, ComparisonTextNoNumbers,
+    AboutWholeBody, AboutMarkup, AboutText, AboutTextNoNumbers,
     PageCaption, ServiceCaption,
-    AddressLabel, TitleLabel, IgnoreMarkupLabel, LanguageLabel, MethodLabel, FormLabel,
+    AddressLabel, TitleLabel, ComparisonLabel, LanguageLabel, MethodLabel, FormLabel,
     FetchedAs,           // {address}
     FetchedAsHttps,      // {address}
     FetchingTitle,

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "bar/settings_lists.h"
+#include "settings/settings_lists.h"
 #include "fuzz_check.h"
 
 namespace {
@@ -15,7 +15,7 @@ bool Same(const SettingsLists& a, const SettingsLists& b) {
     if (a.watch.size() != b.watch.size() || a.search.size() != b.search.size()) return false;
     for (size_t i = 0; i < a.watch.size(); ++i) {
         const WatchEntry &x = a.watch[i], &y = b.watch[i];
-        if (x.title != y.title || x.ignoreMarkup != y.ignoreMarkup || x.address != y.address) return false;
+        if (x.title != y.title || x.comparison != y.comparison || x.address != y.address) return false;
     }
     for (size_t i = 0; i < a.search.size(); ++i) {
         const SearchEntry &x = a.search[i], &y = b.search[i];
@@ -87,8 +87,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SettingsLists lists = ReadSettingsLists(file);
     CheckWrite(file, lists);
 
-    // The dialog's edits: an entry removed from the middle, one added at the end.
+    // The dialog's edits: an entry removed from the middle, one added at the end, and the
+    // first one's comparison changed where the dialog would let it be written (an address, a
+    // line that fits).
     if (!lists.watch.empty()) lists.watch.erase(lists.watch.begin() + lists.watch.size() / 2);
+    if (!lists.watch.empty() && !lists.watch[0].address.empty()) {
+        WatchEntry changed = lists.watch[0];
+        changed.comparison = static_cast<Comparison>((static_cast<int>(changed.comparison) + 1) % 4);
+        if (ItemLine(changed).size() <= 259) lists.watch[0] = changed;
+    }
     lists.search.push_back({"http://new.test/", "", "post", ""});
     CheckWrite(file, lists);
     return 0;

@@ -2,7 +2,7 @@
 // with every other line of the file left as it was.
 #include <gtest/gtest.h>
 
-#include "bar/settings_lists.h"
+#include "settings/settings_lists.h"
 
 namespace {
 
@@ -18,8 +18,17 @@ std::vector<std::string> Urls(const SettingsLists& lists) {
     return urls;
 }
 
+// A page as the dialog holds it; the line it was read from is not compared.
+WatchEntry Page(const std::string& title, Comparison comparison, const std::string& address) {
+    WatchEntry entry;
+    entry.title = title;
+    entry.comparison = comparison;
+    entry.address = address;
+    return entry;
+}
+
 bool operator==(const WatchEntry& a, const WatchEntry& b) {
-    return a.title == b.title && a.ignoreMarkup == b.ignoreMarkup && a.address == b.address;
+    return a.title == b.title && a.comparison == b.comparison && a.address == b.address;
 }
 bool operator==(const SearchEntry& a, const SearchEntry& b) {
     return a.url == b.url && a.cond == b.cond && a.method == b.method && a.form == b.form;
@@ -52,20 +61,43 @@ TEST(SettingsListsRead, WatchValueSplitsAtTheFirstTwoCommas) {
         const char* value;
         WatchEntry entry;
     } cases[] = {
-        {"News,0,http://n.test/", {"News", false, "http://n.test/"}},
-        {"News,1,http://n.test/a,b", {"News", true, "http://n.test/a,b"}},
-        {"News, -20 ,http://n.test/", {"News", true, "http://n.test/"}},
-        {"News,00,x", {"News", false, "x"}},
-        {"News,x1,x", {"News", false, "x"}},
-        {"News,1", {"News", true, ""}},
-        {"News only", {"News only", false, ""}},
-        {",0,x", {"", false, "x"}},
-        {"\x83\x5c\x95\x5c,1,x", {"\x83\x5c\x95\x5c", true, "x"}},
+        {"News,0,http://n.test/", Page("News", Comparison::WholeBody, "http://n.test/")},
+        {"News,1,http://n.test/a,b", Page("News", Comparison::Markup, "http://n.test/a,b")},
+        {"News, -20 ,http://n.test/", Page("News", Comparison::Markup, "http://n.test/")},
+        {"News,00,x", Page("News", Comparison::WholeBody, "x")},
+        {"News,x1,x", Page("News", Comparison::WholeBody, "x")},
+        {"News,1", Page("News", Comparison::Markup, "")},
+        {"News only", Page("News only", Comparison::WholeBody, "")},
+        {",0,x", Page("", Comparison::WholeBody, "x")},
+        {"\x83\x5c\x95\x5c,1,x", Page("\x83\x5c\x95\x5c", Comparison::Markup, "x")},
     };
     for (const Case& c : cases) {
         SettingsLists lists = ReadSettingsLists(std::string("[watch]\r\nitem1=") + c.value + "\r\n");
         ASSERT_EQ(lists.watch.size(), 1u) << c.value;
         EXPECT_TRUE(lists.watch[0] == c.entry) << c.value;
+    }
+}
+
+TEST(SettingsListsRead, AWordAfterTheAddressNamesTheComparisonAndWithoutOneTheFlagDoes) {
+    struct Case {
+        const char* value;
+        Comparison comparison;
+        const char* address;
+    } cases[] = {
+        {"N,1,http://n.test/ text", Comparison::Text, "http://n.test/"},
+        {"N,1,http://n.test/\tTEXT-No-Numbers", Comparison::TextNoNumbers, "http://n.test/"},
+        {"N,0,http://n.test/ text", Comparison::Text, "http://n.test/"},                // the word over the flag
+        {"N,7,http://n.test/ text-no-numbers", Comparison::TextNoNumbers, "http://n.test/"},
+        {"N,1,http://n.test/ texts", Comparison::Markup, "http://n.test/"},             // unknown: the flag
+        {"N,0,http://n.test/ other text", Comparison::WholeBody, "http://n.test/"},     // the first word only
+        {"N,1, \t http://n.test/a \t text  more", Comparison::Text, "http://n.test/a"},  // blanks around
+        {"N,0,http://n.test/a,text", Comparison::WholeBody, "http://n.test/a,text"},  // no blank, no word
+    };
+    for (const Case& c : cases) {
+        SettingsLists lists = ReadSettingsLists(std::string("[watch]\r\nitem1=") + c.value + "\r\n");
+        ASSERT_EQ(lists.watch.size(), 1u) << c.value;
+        EXPECT_EQ(lists.watch[0].comparison, c.comparison) << c.value;
+        EXPECT_EQ(lists.watch[0].address, c.address) << c.value;
     }
 }
 
@@ -146,10 +178,40 @@ TEST(SettingsListsWrite, UnchangedListsGiveTheSameFile) {
     EXPECT_EQ(WriteSettingsLists(file, ReadSettingsLists(file)), file);
 }
 
+TEST(SettingsListsWrite, AComparisonChangedOrNewIsWrittenAsFlagAndWordAndAnUntouchedLineAsItWas) {
+    EXPECT_EQ(WatchEntry().comparison, Comparison::Text);  // what a page added in the dialog gets
+    struct Case {
+        Comparison comparison;
+        const char* line;
+    } cases[] = {
+        {Comparison::WholeBody, "N,0,http://n.test/"},
+        {Comparison::Markup, "N,1,http://n.test/"},
+        {Comparison::Text, "N,1,http://n.test/ text"},
+        {Comparison::TextNoNumbers, "N,1,http://n.test/ text-no-numbers"},
+    };
+    for (const Case& c : cases) {
+        SettingsLists lists;
+        lists.watch = {Page("N", c.comparison, "http://n.test/")};
+        std::string written = WriteSettingsLists("[watch]\r\n", lists);
+        EXPECT_EQ(written, std::string("[watch]\r\nitem1=") + c.line + "\r\n");
+        EXPECT_TRUE(ReadSettingsLists(written).watch.at(0) == lists.watch[0]) << c.line;
+    }
+
+    const std::string file = "[watch]\nitem1=A,5,http://a/\nitem2=B,0, http://b/  TEXT more\nitem3=C,-0,http://c/ x\n";
+    SettingsLists lists = ReadSettingsLists(file);
+    EXPECT_EQ(WriteSettingsLists(file, lists), file);
+    lists.watch[0].comparison = Comparison::Text;  // and back: the same entry, the same line
+    lists.watch[0].comparison = Comparison::Markup;
+    lists.watch[1].comparison = Comparison::TextNoNumbers;
+    lists.watch[2].title = "D";
+    EXPECT_EQ(WriteSettingsLists(file, lists),
+              "[watch]\nitem1=A,5,http://a/\nitem2=B,1,http://b/ text-no-numbers\nitem3=D,0,http://c/\n");
+}
+
 TEST(SettingsListsWrite, EmptyFieldsAreLeftOutAndOddValuesQuoted) {
     SettingsLists lists;
     lists.search = {{"http://a.test/", "", "post", ""}, {" b ", "jpn", "", "'q='"}};
-    lists.watch = {{" T", true, "x"}};
+    lists.watch = {Page(" T", Comparison::Markup, "x")};
     std::string written = WriteSettingsLists("", lists);
     EXPECT_EQ(written,
               "[watch]\r\nitem1=\" T,1,x\"\r\n\r\n[search]\r\nurl1=http://a.test/\r\nmethod1=post\r\n"
@@ -181,7 +243,7 @@ TEST(SettingsListsWrite, KeysGoWhereTheSectionHasRoomAndLfStaysLf) {
          "[watch]\nx=1\nitem1=N,0,n\ny=2\nitem01=k\n"},
     };
     SettingsLists lists;
-    lists.watch = {{"N", false, "n"}};
+    lists.watch = {Page("N", Comparison::WholeBody, "n")};
     for (const Case& c : cases) EXPECT_EQ(WriteSettingsLists(c.file, lists), c.written) << c.file;
 }
 

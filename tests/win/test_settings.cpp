@@ -8,17 +8,18 @@
 
 #include <cstring>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "band_host.h"
 #include "bar/bar_window.h"
-#include "bar/settings_lists.h"
-#include "bar/settings_resource.h"
 #include "bar/texts.h"
 #include "search/search_engine.h"
 #include "services/config_list.h"
+#include "settings/settings_lists.h"
+#include "settings/settings_resource.h"
 #include "support/bar_process.h"
 #include "support/test_env.h"
 #include "support/watch_probe.h"
@@ -211,7 +212,7 @@ TEST_F(SettingsDialogTest, TheListsWrittenAreWhatTheBarShowsAtOnceAndWhatANewBan
     ASSERT_TRUE(PumpUntil([&] { return !Field(page, IDC_TITLE).empty(); }, 20000));
     EXPECT_EQ(Field(page, IDC_TITLE), kTitledWide);
     EXPECT_EQ(Field(page, IDC_FETCHED_AS), Text(TextId::FetchedAs, {L"http://127.0.0.1/page/titled"}));
-    SendDlgItemMessageW(page, IDC_IGNORE_MARKUP, BM_SETCHECK, BST_CHECKED, 0);
+    SendDlgItemMessageW(page, IDC_COMPARISON, CB_SETCURSEL, static_cast<WPARAM>(Comparison::Markup), 0);
     Press(page, IDOK);
     ASSERT_TRUE(Gone(page));
     ASSERT_EQ(Rows(settings, IDC_PAGES), 3);
@@ -330,11 +331,12 @@ TEST_F(SettingsDialogTest, WhatTheBandCannotReadIsRefusedByFieldAndReasonAndNoth
         {L"t", L"http://127.0.0.1:8080/x", refusal(TextId::FieldAddress, TextId::RefusePort, L"8080")},
         {L"t", L"https://127.0.0.1:8443/x", refusal(TextId::FieldAddress, TextId::RefusePort, L"8443")},
         {L"t", L"http://127.0.0.1/a b", refusal(TextId::FieldAddress, TextId::RefuseBlank)},
-        // The whole item line counts: 200 + 3 + 70 bytes.
+        // The whole item line counts, the word of a new page's comparison too: 200 + 3 + 70 + 5
+        // (" text") bytes.
         {std::wstring(200, L'a'), L"http://127.0.0.1/" + std::wstring(53, L'p'),
-         refusal(TextId::FieldTitle, TextId::RefuseTooLong, L"273")},
-        // A double-byte character is two bytes once written: 100 + 3 + 157 = 260.
-        {std::wstring(50, L'\u30C6'), L"http://127.0.0.1/" + std::wstring(140, L'p'),
+         refusal(TextId::FieldTitle, TextId::RefuseTooLong, L"278")},
+        // A double-byte character is two bytes once written: 100 + 3 + 152 + 5 = 260.
+        {std::wstring(50, L'\u30C6'), L"http://127.0.0.1/" + std::wstring(135, L'p'),
          refusal(TextId::FieldAddress, TextId::RefuseTooLong, L"260")},
     };
     for (const Case& c : cases) {
@@ -347,10 +349,10 @@ TEST_F(SettingsDialogTest, WhatTheBandCannotReadIsRefusedByFieldAndReasonAndNoth
     // The longest line the band reads whole, and https, which the band reaches through the
     // site's redirect, are taken.
     SetField(page, IDC_TITLE, std::wstring(50, L'\u30C6'));
-    SetField(page, IDC_ADDRESS, L"https://127.0.0.1/" + std::wstring(138, L'p'));
+    SetField(page, IDC_ADDRESS, L"https://127.0.0.1/" + std::wstring(133, L'p'));
     ASSERT_TRUE(PumpUntil([&] { return Field(page, IDC_FETCHED_AS).find(L"http://127.0.0.1/ppp") != std::wstring::npos; },
                           5000));
-    EXPECT_EQ(Field(page, IDC_FETCHED_AS), Text(TextId::FetchedAsHttps, {L"http://127.0.0.1/" + std::wstring(138, L'p')}));
+    EXPECT_EQ(Field(page, IDC_FETCHED_AS), Text(TextId::FetchedAsHttps, {L"http://127.0.0.1/" + std::wstring(133, L'p')}));
     Press(page, IDOK);
     ASSERT_TRUE(Gone(page));
     EXPECT_EQ(Rows(settings, IDC_PAGES), 2);
@@ -437,6 +439,73 @@ void Type(HWND window, const std::wstring& text) {
     PumpMessages(300);
 }
 
+// A list view cell of the dialog's process: the list view writes into a buffer of its own
+// process, so the buffer is made there.
+std::wstring CellText(HWND dialog, int list, int row, int column) {
+    HWND control = GetDlgItem(dialog, list);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(control, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process) return L"(process not opened)";
+    const size_t chars = 256;
+    auto* remote = static_cast<char*>(
+        VirtualAllocEx(process, nullptr, sizeof(LVITEMW) + chars * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE));
+    LVITEMW item = {};
+    item.iSubItem = column;
+    item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof item);
+    item.cchTextMax = static_cast<int>(chars);
+    std::wstring text(chars, L'\0');
+    LRESULT n = 0;
+    if (remote && WriteProcessMemory(process, remote, &item, sizeof item, nullptr)) {
+        n = SendMessageW(control, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote));
+        ReadProcessMemory(process, remote + sizeof item, &text[0], chars * sizeof(wchar_t), nullptr);
+    }
+    text.resize(n > 0 && static_cast<size_t>(n) < chars ? static_cast<size_t>(n) : 0);
+    if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return text;
+}
+
+TEST_F(SettingsDialogTest, TheComparisonChosenIsWrittenAsItsWordShownInTheListAndANewPageComparesVisibleText) {
+    // An odd flag the user never touches stays as it was.
+    WriteAppDataIni("[watch]\r\nitem1=One,5,http://127.0.0.1/page/one\r\nitem2=Two,0,http://127.0.0.1/page/two\r\n");
+    Bar program(std::string(), "/settings");
+    HWND settings = OpenAlone(&program);
+    ASSERT_NE(settings, nullptr);
+    ASSERT_EQ(Rows(settings, IDC_PAGES), 2);
+    EXPECT_EQ(CellText(settings, IDC_PAGES, 0, 1), Text(TextId::ComparisonMarkup));
+    EXPECT_EQ(CellText(settings, IDC_PAGES, 1, 1), Text(TextId::ComparisonWholeBody));
+
+    SelectRow(settings, IDC_PAGES, 1);
+    HWND page = OpenEditor(settings, program.pid(), IDC_PAGE_EDIT, TextId::PageCaption);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(SendDlgItemMessageW(page, IDC_COMPARISON, CB_GETCURSEL, 0, 0), static_cast<LRESULT>(Comparison::WholeBody));
+    EXPECT_EQ(Field(page, IDC_COMPARISON_NOTE), Text(TextId::AboutWholeBody));
+    SendDlgItemMessageW(page, IDC_COMPARISON, WM_KEYDOWN, VK_END, 0);  // the last: numbers ignored
+    EXPECT_EQ(Field(page, IDC_COMPARISON_NOTE), Text(TextId::AboutTextNoNumbers));
+    Press(page, IDOK);
+    ASSERT_TRUE(Gone(page));
+
+    page = OpenEditor(settings, program.pid(), IDC_PAGE_ADD, TextId::PageCaption);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(SendDlgItemMessageW(page, IDC_COMPARISON, CB_GETCURSEL, 0, 0), static_cast<LRESULT>(Comparison::Text));
+    EXPECT_EQ(Field(page, IDC_COMPARISON_NOTE), Text(TextId::AboutText));
+    SetField(page, IDC_TITLE, L"Three");
+    SetField(page, IDC_ADDRESS, L"http://127.0.0.1/page/three");
+    Press(page, IDOK);
+    ASSERT_TRUE(Gone(page));
+    ASSERT_EQ(Rows(settings, IDC_PAGES), 3);
+    EXPECT_EQ(CellText(settings, IDC_PAGES, 1, 1), Text(TextId::ComparisonTextNoNumbers));
+    EXPECT_EQ(CellText(settings, IDC_PAGES, 2, 1), Text(TextId::ComparisonText));
+
+    Press(settings, IDOK);
+    EXPECT_EQ(program.WaitForExit(), 0u);
+    EXPECT_EQ(ReadBytes(AppDataIniPath()),
+              "[watch]\r\nitem1=One,5,http://127.0.0.1/page/one\r\n"
+              "item2=Two,1,http://127.0.0.1/page/two text-no-numbers\r\n"
+              "item3=Three,1,http://127.0.0.1/page/three text\r\n");
+}
+
 TEST_F(SettingsDialogTest, UsableByKeyboardAloneMnemonicsTabEnterAndEsc) {
     WriteAppDataIni("[watch]\r\nitem1=One,0,http://127.0.0.1/page/one\r\n");
     ASSERT_EQ(FixturePost("/_ctl/set/titled", kTitledPage).status, 200);
@@ -454,10 +523,11 @@ TEST_F(SettingsDialogTest, UsableByKeyboardAloneMnemonicsTabEnterAndEsc) {
     ASSERT_TRUE(PumpUntil([&] { return Field(page, IDC_TITLE) == kTitledWide; }, 20000));
     Key(page, VK_TAB);
     EXPECT_EQ(FocusOf(page), GetDlgItem(page, IDC_TITLE));
-    Key(page, 'M', true);  // タグを無視して比べる(&M): Wine moves the keyboard there, Windows ticks it too
-    EXPECT_EQ(FocusOf(page), GetDlgItem(page, IDC_IGNORE_MARKUP));
-    if (SendDlgItemMessageW(page, IDC_IGNORE_MARKUP, BM_GETCHECK, 0, 0) != BST_CHECKED) Key(page, VK_SPACE);
-    EXPECT_EQ(SendDlgItemMessageW(page, IDC_IGNORE_MARKUP, BM_GETCHECK, 0, 0), BST_CHECKED);
+    Key(page, 'C', true);  // 比べ方(&C): the list after the label
+    EXPECT_EQ(FocusOf(page), GetDlgItem(page, IDC_COMPARISON));
+    Key(page, VK_UP);  // from the visible text to the markup removed
+    EXPECT_EQ(SendDlgItemMessageW(page, IDC_COMPARISON, CB_GETCURSEL, 0, 0), static_cast<LRESULT>(Comparison::Markup));
+    EXPECT_EQ(Field(page, IDC_COMPARISON_NOTE), Text(TextId::AboutMarkup));
     Key(page, VK_RETURN);  // OK
     ASSERT_TRUE(Gone(page));
     ASSERT_EQ(Rows(settings, IDC_PAGES), 2);
@@ -617,21 +687,30 @@ TEST_F(SavingDialog, AWriteThatCannotReplaceTheFileLeavesTheOldOneWholeAndNoCopy
     EXPECT_EQ(Rows(settings_, IDC_PAGES), 1);
 }
 
-// Title and address of each item line, and whether markup is ignored.
-using Page = std::tuple<std::string, bool, std::string>;
+// Title, comparison and address of each item line: the address and the word after it are
+// the blank-separated words after the second comma (the word in any case), and without a word
+// the flag names the comparison.
+using Page = std::tuple<std::string, Comparison, std::string>;
 std::vector<Page> PagesOf(const std::vector<std::string>& items) {
     std::vector<Page> pages;
     for (const std::string& item : items) {
         size_t first = item.find(','), second = first == std::string::npos ? first : item.find(',', first + 1);
         std::string flag = first == std::string::npos ? "" : item.substr(first + 1, second - first - 1);
-        pages.emplace_back(item.substr(0, first), atoi(flag.c_str()) != 0,
-                           second == std::string::npos ? "" : item.substr(second + 1));
+        std::istringstream rest(second == std::string::npos ? "" : item.substr(second + 1));
+        std::string address, word;
+        rest >> address >> word;
+        for (char& c : word) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        Comparison comparison = word == "text"            ? Comparison::Text
+                              : word == "text-no-numbers" ? Comparison::TextNoNumbers
+                              : atoi(flag.c_str()) != 0   ? Comparison::Markup
+                                                          : Comparison::WholeBody;
+        pages.emplace_back(item.substr(0, first), comparison, address);
     }
     return pages;
 }
 std::vector<Page> Pages(const SettingsLists& lists) {
     std::vector<Page> pages;
-    for (const WatchEntry& entry : lists.watch) pages.emplace_back(entry.title, entry.ignoreMarkup, entry.address);
+    for (const WatchEntry& entry : lists.watch) pages.emplace_back(entry.title, entry.comparison, entry.address);
     return pages;
 }
 
@@ -651,6 +730,7 @@ TEST(SettingsReader, ReadsTheListsAsTheProfileFunctionsReadThem) {
         "item1=outside,0,http://a/\r\n[watch]\r\nitem1=inside,0,http://b/\r\n",
         "[watch]\r\n;item1=comment,0,http://a/\r\nitem1=real,0,http://b/\r\n",
         "[watch]\ritem1=cr only,0,http://a/\r\n",
+        "[watch]\r\nitem1=a,1,http://a/ TEXT\r\nitem2=b,0, http://b/\ttext-no-numbers more\r\nitem3=c,5,http://c/ x\r\n",
     };
     std::string path = MakeScratchDir("settings-reader") + "\\pelorin.ini";
     for (const std::string& bytes : files) {

@@ -86,23 +86,24 @@ bool CheckPageAddress(const std::wstring& address, FetchedAddress* fetched, Refu
     return true;
 }
 
-bool CheckPage(const std::wstring& title, bool ignoreMarkup, const std::wstring& address, WatchEntry* entry,
+bool CheckPage(const std::wstring& title, Comparison comparison, const std::wstring& address, WatchEntry* entry,
                FetchedAddress* fetched, Refusal* refusal) {
     if (title.empty()) return Refuse(refusal, Field::Title, TextId::RefuseEmpty);
     if (title.find(L',') != std::wstring::npos) return Refuse(refusal, Field::Title, TextId::RefuseComma);
     std::string titleBytes;
     if (!ToBytes(title, Field::Title, &titleBytes, refusal)) return false;
     if (!CheckPageAddress(address, fetched, refusal)) return false;
-    std::string addressBytes = EncodeCodePage932(address, nullptr);
-    // The band reads the whole item line, title, flag and address, as one value.
-    size_t line = titleBytes.size() + 3 + addressBytes.size();
+    WatchEntry checked = *entry;
+    checked.title = titleBytes;
+    checked.comparison = comparison;
+    checked.address = EncodeCodePage932(address, nullptr);
+    // The band reads the whole item line, title, flag, address and word, as one value.
+    size_t line = ItemLine(checked).size();
     if (line > kValueLimit) {
-        return Refuse(refusal, titleBytes.size() > addressBytes.size() ? Field::Title : Field::Address,
+        return Refuse(refusal, titleBytes.size() > checked.address.size() ? Field::Title : Field::Address,
                       TextId::RefuseTooLong, std::to_wstring(line));
     }
-    entry->title = titleBytes;
-    entry->ignoreMarkup = ignoreMarkup;
-    entry->address = addressBytes;
+    *entry = checked;
     return true;
 }
 
@@ -137,9 +138,9 @@ bool CheckWatchEntry(const WatchEntry& entry, Refusal* refusal) {
     if (!Decodes(entry.title, Field::Title, refusal) || !Decodes(entry.address, Field::Address, refusal)) {
         return false;
     }
-    WatchEntry checked;
+    WatchEntry checked = entry;
     FetchedAddress fetched;
-    return CheckPage(FromCodePage932(entry.title), entry.ignoreMarkup, FromCodePage932(entry.address), &checked,
+    return CheckPage(FromCodePage932(entry.title), entry.comparison, FromCodePage932(entry.address), &checked,
                      &fetched, refusal);
 }
 

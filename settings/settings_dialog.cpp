@@ -6,14 +6,13 @@
 #include <string>
 #include <utility>
 
-#include "bar_window.h"
+#include "bar/bar_window.h"
+#include "bar/texts.h"
 #include "common/ansi.h"
 #include "common/mbcs.h"
-#include "hosted_band.h"
 #include "settings_checks.h"
 #include "settings_file.h"
 #include "settings_resource.h"
-#include "texts.h"
 #include "title_fetch.h"
 
 namespace {
@@ -67,12 +66,41 @@ std::string MethodFor(bool post, const std::string& old) {
     return post ? "post" : "";
 }
 
+// The folder of the running program, where the band's DLL and the pelorin.ini it ships with are.
 std::wstring ProgramFolder() {
-    std::wstring dll = HostedBand::DllBesideProgram();
-    return dll.substr(0, dll.find_last_of(L'\\'));
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    return path.substr(0, path.find_last_of(L"\\/"));
 }
 
 // ---- One watched page -------------------------------------------------------------------
+
+// The comparisons' names and what each compares, in the order of Comparison (and of the
+// editor's list).
+const TextId kComparisonNames[] = {TextId::ComparisonWholeBody, TextId::ComparisonMarkup, TextId::ComparisonText,
+                                   TextId::ComparisonTextNoNumbers};
+const TextId kComparisonNotes[] = {TextId::AboutWholeBody, TextId::AboutMarkup, TextId::AboutText,
+                                   TextId::AboutTextNoNumbers};
+
+std::wstring ComparisonName(Comparison comparison) { return Text(kComparisonNames[static_cast<int>(comparison)]); }
+
+Comparison ChosenComparison(HWND dialog) {
+    LRESULT chosen = SendDlgItemMessageW(dialog, IDC_COMPARISON, CB_GETCURSEL, 0, 0);
+    return chosen >= 0 && chosen < static_cast<LRESULT>(ARRAYSIZE(kComparisonNames)) ? static_cast<Comparison>(chosen)
+                                                                                     : Comparison::Text;
+}
+
+void ShowComparisonNote(HWND dialog) {
+    SetDlgItemTextW(dialog, IDC_COMPARISON_NOTE,
+                    Text(kComparisonNotes[static_cast<int>(ChosenComparison(dialog))]).c_str());
+}
 
 struct PageEditor {
     WatchEntry entry;           // in: the entry edited (empty for a new one); out: as checked
@@ -122,11 +150,12 @@ void RefuseIn(HWND dialog, const Refusal& refusal, int control) {
 }
 
 bool AcceptPage(HWND dialog, PageEditor* editor) {
-    WatchEntry checked;
+    // The entry as it was, so that one given back unchanged keeps its line from the file.
+    WatchEntry checked = editor->entry;
     FetchedAddress fetched;
     Refusal refusal;
-    bool ignore = IsDlgButtonChecked(dialog, IDC_IGNORE_MARKUP) == BST_CHECKED;
-    if (!CheckPage(ItemText(dialog, IDC_TITLE), ignore, ItemText(dialog, IDC_ADDRESS), &checked, &fetched, &refusal)) {
+    if (!CheckPage(ItemText(dialog, IDC_TITLE), ChosenComparison(dialog), ItemText(dialog, IDC_ADDRESS), &checked,
+                   &fetched, &refusal)) {
         RefuseIn(dialog, refusal, refusal.field == Field::Title ? IDC_TITLE : IDC_ADDRESS);
         return false;
     }
@@ -143,7 +172,10 @@ INT_PTR CALLBACK PageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         SetWindowTextW(dialog, Text(TextId::PageCaption).c_str());
         SetTexts(dialog, {{IDC_ADDRESS_LABEL, TextId::AddressLabel}, {IDC_TITLE_LABEL, TextId::TitleLabel},
-                          {IDC_IGNORE_MARKUP, TextId::IgnoreMarkupLabel}, {IDCANCEL, TextId::Cancel}});
+                          {IDC_COMPARISON_LABEL, TextId::ComparisonLabel}, {IDCANCEL, TextId::Cancel}});
+        for (TextId name : kComparisonNames) {
+            SendDlgItemMessageW(dialog, IDC_COMPARISON, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Text(name).c_str()));
+        }
         SendDlgItemMessageW(dialog, IDC_TITLE, EM_LIMITTEXT, 259, 0);
         SendDlgItemMessageW(dialog, IDC_ADDRESS, EM_LIMITTEXT, 259, 0);
         editor->settingTitle = true;
@@ -151,7 +183,8 @@ INT_PTR CALLBACK PageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
         SetDlgItemTextW(dialog, IDC_ADDRESS, FromCodePage932(editor->entry.address).c_str());
         editor->settingTitle = false;
         editor->titleGiven = !editor->entry.title.empty();
-        CheckDlgButton(dialog, IDC_IGNORE_MARKUP, editor->entry.ignoreMarkup ? BST_CHECKED : BST_UNCHECKED);
+        SendDlgItemMessageW(dialog, IDC_COMPARISON, CB_SETCURSEL, static_cast<WPARAM>(editor->entry.comparison), 0);
+        ShowComparisonNote(dialog);
         ShowAddressNote(dialog, editor, false);
         KillTimer(dialog, kAddressTimer);  // the address set above is no user's typing
         return TRUE;  // the address has the keyboard: it comes first
@@ -165,6 +198,9 @@ INT_PTR CALLBACK PageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
             if (HIWORD(wParam) == EN_CHANGE && !editor->settingTitle) {
                 editor->titleGiven = GetWindowTextLengthW(GetDlgItem(dialog, IDC_TITLE)) > 0;
             }
+            return TRUE;
+        case IDC_COMPARISON:
+            if (HIWORD(wParam) == CBN_SELCHANGE) ShowComparisonNote(dialog);
             return TRUE;
         case IDOK:
             if (AcceptPage(dialog, editor)) EndDialog(dialog, IDOK);
@@ -347,7 +383,7 @@ void ShowLists(Settings* settings, int pageSelected, int serviceSelected) {
     ListView_DeleteAllItems(pages);
     for (size_t i = 0; i < settings->lists.watch.size(); ++i) {
         const WatchEntry& entry = settings->lists.watch[i];
-        SetRow(pages, static_cast<int>(i), {FromCodePage932(entry.title), entry.ignoreMarkup ? Text(TextId::Yes) : L"",
+        SetRow(pages, static_cast<int>(i), {FromCodePage932(entry.title), ComparisonName(entry.comparison),
                                             FromCodePage932(entry.address)});
     }
     ListView_DeleteAllItems(services);
@@ -500,8 +536,8 @@ void InitSettings(HWND dialog, Settings* settings) {
     HICON icon = LoadIconW(settings->instance, MAKEINTRESOURCEW(1));
     SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-    AddColumns(GetDlgItem(dialog, IDC_PAGES), {{TextId::ColumnTitle, 32}, {TextId::ColumnMarkup, 18},
-                                               {TextId::ColumnAddress, 50}});
+    AddColumns(GetDlgItem(dialog, IDC_PAGES), {{TextId::ColumnTitle, 30}, {TextId::ColumnComparison, 28},
+                                               {TextId::ColumnAddress, 42}});
     AddColumns(GetDlgItem(dialog, IDC_SERVICES), {{TextId::ColumnAddress, 46}, {TextId::ColumnLanguage, 16},
                                                   {TextId::ColumnMethod, 12}, {TextId::ColumnForm, 26}});
     ShowLists(settings, settings->lists.watch.empty() ? -1 : 0, settings->lists.search.empty() ? -1 : 0);

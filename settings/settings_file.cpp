@@ -93,8 +93,8 @@ bool BandReads(const std::wstring& path, const SettingsLists& lists) {
     std::vector<std::string> items = ReadNumberedList("watch", "item", -1, ansi.c_str());
     if (items.size() != lists.watch.size()) return false;
     for (size_t i = 0; i < items.size(); ++i) {
-        const WatchEntry& entry = lists.watch[i];
-        if (!SameText(items[i], entry.title + (entry.ignoreMarkup ? ",1," : ",0,") + entry.address)) return false;
+        // The whole item line, so the comparison's word comes back as it was meant too.
+        if (!SameText(items[i], ItemLine(lists.watch[i]))) return false;
     }
     std::vector<SearchEngine> engines = LoadSearchEngines(ansi.c_str());
     if (engines.size() != lists.search.size()) return false;

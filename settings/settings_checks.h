@@ -6,8 +6,8 @@
 
 #include <string>
 
+#include "bar/texts.h"
 #include "settings_lists.h"
-#include "texts.h"
 
 enum class Field { Title, Address, Url, Form };
 
@@ -25,9 +25,11 @@ struct FetchedAddress {
     std::string Text() const { return "http://" + host + path; }
 };
 
-// A watched page as the user typed it. False with *refusal for the first field the band could
-// not read; otherwise *entry holds the bytes to write and *fetched where the band will go.
-bool CheckPage(const std::wstring& title, bool ignoreMarkup, const std::wstring& address, WatchEntry* entry,
+// A watched page as the user gave it. False with *refusal for the first field the band could
+// not read, the item line's length counted whole, its word included; otherwise *entry holds
+// the bytes to write and *fetched where the band will go. *entry keeps the line it was read
+// from, so an entry given back as it was is written as it was.
+bool CheckPage(const std::wstring& title, Comparison comparison, const std::wstring& address, WatchEntry* entry,
                FetchedAddress* fetched, Refusal* refusal);
 // Only the address: for the dialog's note while the user types it.
 bool CheckPageAddress(const std::wstring& address, FetchedAddress* fetched, Refusal* refusal);

@@ -9,16 +9,32 @@
 #include <string>
 #include <vector>
 
-// One itemN value, "title,flag,address": the title up to the first comma, the flag between
-// the first and second comma (read as atoi reads it; non-zero ignores markup), the address
-// the rest. A value with fewer than two commas is still an entry (the band counts it and the
-// list goes on after it): what it lacks reads as empty, or as 0 for the flag, so the dialog
-// shows it for the user to mend; it is written back with both commas.
+#include "settings/comparison.h"
+
+// One itemN value, "title,flag,address word" (the item line): the title up to the first
+// comma, the flag between the first and second comma (read as atoi reads it), the address
+// after blanks up to the next blank, as the band reads it, and the comparison's word after
+// blanks, matched without regard to ASCII case. A known word names the comparison; without
+// one the flag does (0 the whole body, any other number the markup removed). A value with
+// fewer than two commas is still an entry (the band counts it and the list goes on after it):
+// what it lacks reads as empty, or as 0 for the flag, so the dialog shows it for the user to
+// mend.
 struct WatchEntry {
     std::string title;
-    bool ignoreMarkup = false;
+    Comparison comparison = Comparison::Text;  // a page the user adds is compared by what a reader sees
     std::string address;
+    // The value as the file held it, empty for an entry the user added: while the fields
+    // above are still what it reads as, it is written back byte for byte, with whatever flag,
+    // blanks and word it had.
+    std::string line;
 };
+
+// The item line written for the entry: its line from the file while that still reads as the
+// entry, else "title,0,address" for the whole body, "title,1,address" for the markup removed,
+// and "title,1,address word" for the two that have a word.
+std::string ItemLine(const WatchEntry& entry);
+// The word the band reads after the address: "text", "text-no-numbers", or empty.
+const char* ComparisonWord(Comparison comparison);
 
 // One search service; an empty cond, method or form is the same as its key being absent.
 struct SearchEntry {
@@ -44,8 +60,9 @@ SettingsLists ReadSettingsLists(const std::string& fileBytes);
 // ends follow the file's first (CR LF for a file that has none). Empty cond, method and form
 // are left out. A value that the reader would trim or unquote is written in quotes, so that it
 // reads back as given.
-// The dialog keeps what the file cannot hold out of the lists: line breaks or NULs in a value,
-// a comma in a title, an empty url, a value past 259 bytes.
+// Each watched page is written as ItemLine gives it. The dialog keeps what the file cannot
+// hold out of the lists: line breaks or NULs in a value, a comma in a title, an empty address
+// or url, a blank in an address, a value past 259 bytes.
 std::string WriteSettingsLists(const std::string& fileBytes, const SettingsLists& lists);
 
 // How a pelorin.ini's bytes are written. The band reads the file through the ANSI profile

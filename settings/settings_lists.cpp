@@ -1,4 +1,4 @@
-#include "bar/settings_lists.h"
+#include "settings/settings_lists.h"
 
 #include <cstddef>
 
@@ -154,14 +154,39 @@ bool ReadsNonZero(const std::string& text) {
     return false;
 }
 
+// The blanks of the C locale, which end the item line's address and stand before its word.
+bool IsLineBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+size_t SkipLineBlanks(const std::string& text, size_t at) {
+    while (at < text.size() && IsLineBlank(text[at])) ++at;
+    return at;
+}
+
+size_t NextLineBlank(const std::string& text, size_t at) {
+    while (at < text.size() && !IsLineBlank(text[at])) ++at;
+    return at;
+}
+
+const Comparison kWordComparisons[] = {Comparison::Text, Comparison::TextNoNumbers};
+
 WatchEntry ParseWatchValue(const std::string& value) {
     WatchEntry entry;
+    entry.line = value;
+    entry.comparison = Comparison::WholeBody;
     size_t first = value.find(',');
     entry.title = value.substr(0, first);
     if (first == std::string::npos) return entry;
     size_t second = value.find(',', first + 1);
-    entry.ignoreMarkup = ReadsNonZero(value.substr(first + 1, second - first - 1));
-    if (second != std::string::npos) entry.address = value.substr(second + 1);
+    if (ReadsNonZero(value.substr(first + 1, second - first - 1))) entry.comparison = Comparison::Markup;
+    if (second == std::string::npos) return entry;
+    size_t address = SkipLineBlanks(value, second + 1);
+    size_t addressEnd = NextLineBlank(value, address);
+    entry.address = value.substr(address, addressEnd - address);
+    size_t word = SkipLineBlanks(value, addressEnd);
+    std::string read = value.substr(word, NextLineBlank(value, word) - word);
+    for (Comparison comparison : kWordComparisons) {
+        if (EqualsIgnoringCase(read, ComparisonWord(comparison))) entry.comparison = comparison;
+    }
     return entry;
 }
 
@@ -193,6 +218,27 @@ struct ListKeys {
 
 }  // namespace
 
+const char* ComparisonWord(Comparison comparison) {
+    switch (comparison) {
+    case Comparison::Text: return "text";
+    case Comparison::TextNoNumbers: return "text-no-numbers";
+    default: return "";
+    }
+}
+
+std::string ItemLine(const WatchEntry& entry) {
+    if (!entry.line.empty()) {
+        WatchEntry read = ParseWatchValue(entry.line);
+        if (read.title == entry.title && read.comparison == entry.comparison && read.address == entry.address) {
+            return entry.line;
+        }
+    }
+    // Flag 1 with a word too, so that a band that knows no words still removes the markup.
+    std::string line = entry.title + (entry.comparison == Comparison::WholeBody ? ",0," : ",1,") + entry.address;
+    std::string word = ComparisonWord(entry.comparison);
+    return word.empty() ? line : line + " " + word;
+}
+
 SettingsLists ReadSettingsLists(const std::string& fileBytes) {
     ParsedFile file(fileBytes);
     ProfileReader read = [&file](const char* section, const char* key) { return file.Read(section, key); };
@@ -223,9 +269,7 @@ std::string WriteSettingsLists(const std::string& fileBytes, const SettingsLists
 
     ListKeys watch{"watch", {"item"}, {}};
     for (size_t i = 0; i < lists.watch.size(); ++i) {
-        const WatchEntry& entry = lists.watch[i];
-        watch.keys.emplace_back("item" + std::to_string(i + 1),
-                                entry.title + (entry.ignoreMarkup ? ",1," : ",0,") + entry.address);
+        watch.keys.emplace_back("item" + std::to_string(i + 1), ItemLine(lists.watch[i]));
     }
     ListKeys search{"search", {"url", "cond", "method", "form"}, {}};
     for (size_t i = 0; i < lists.search.size(); ++i) {
