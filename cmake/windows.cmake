@@ -89,14 +89,20 @@ if(NOT PELORIN_DEBUG_TOOLS)
   add_link_options(-s)
 endif()
 
+# The demo and the benchmarks are no tests: the 64-bit build makes them by default, so that
+# every build of the tests also compiles them once, and the 32-bit build only when asked
+# (scripts/demo names its targets; a benchmark is built by name before it is run).
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(PELORIN_NOT_TESTED EXCLUDE_FROM_ALL)
+endif()
 if(NOT PELORIN_COMPILE_ONLY)
   add_subdirectory(tools/bandhost)
   # The demo drives the band in the band host.
   if(EXISTS ${CMAKE_SOURCE_DIR}/tools/bandhost/band_host.h)
-    add_subdirectory(tools/demo)
+    add_subdirectory(tools/demo ${PELORIN_NOT_TESTED})
   endif()
   add_subdirectory(tests/win)
   if(EXISTS ${CMAKE_SOURCE_DIR}/bench/CMakeLists.txt)
-    add_subdirectory(bench)
+    add_subdirectory(bench ${PELORIN_NOT_TESTED})
   endif()
 endif()

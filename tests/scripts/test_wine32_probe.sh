@@ -2,6 +2,8 @@
 # The 32-bit probe's decision and what scripts/test says of the tests it could not run, fed
 # the answers they meet on a machine with and without 32-bit support.
 set -u
+# scripts/test runs this with its own answer exported; each case here sets what it needs.
+unset PELORIN_32BIT PELORIN_RUNS_32BIT
 . "$(dirname "$0")/../../scripts/lib/wine32-probe"
 . "$(dirname "$0")/../../scripts/lib/tests-not-run"
 
