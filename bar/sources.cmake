@@ -10,3 +10,5 @@ set(BAR_WIN_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/settings_file.cpp ${CMAKE_CURRENT_LIST_DIR}/settings_checks.cpp
   ${CMAKE_CURRENT_LIST_DIR}/settings_dialog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/title_fetch.cpp)
+# The balloon for pages that turned Changed, with what is new in them.
+list(APPEND BAR_WIN_SOURCES ${CMAKE_CURRENT_LIST_DIR}/change_balloon.cpp)
