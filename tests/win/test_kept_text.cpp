@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -20,35 +21,22 @@ const char kPage[] = "http://pages.test/news.html";
 const char kFirst[] = "E9E2371570DAEC2E7B70FAA4F0F1EAB8";
 const char kSecond[] = "0D6BE4C0E6F1D8C4C3B5A8A3F4E5D6C7";
 
-std::string Narrow(const std::wstring& wide) {
-    std::string out;
-    for (wchar_t c : wide) out += c < 0x80 ? static_cast<char>(c) : '?';
-    return out;
-}
+std::string Narrow(const std::wstring& wide) { return std::string(wide.begin(), wide.end()); }  // ASCII paths
 
 std::vector<std::string> FilesInFolder() {
     std::vector<std::string> names;
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((KeptTextFolder() + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        std::wstring name = found.cFileName;
-        if (name != L"." && name != L"..") names.push_back(Narrow(name));
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    HANDLE search = FindFirstFileW((KeptTextFolder() + L"\\*.*").c_str(), &found);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+        if (found.cFileName[0] != L'.') names.push_back(Narrow(found.cFileName));
+    }
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
     return names;
 }
 
 void RemoveFolder() {
-    for (const std::string& name : FilesInFolder()) {
-        DeleteFileW((KeptTextFolder() + L"\\" + std::wstring(name.begin(), name.end())).c_str());
-    }
+    for (const std::string& name : FilesInFolder()) DeleteFileA((Narrow(KeptTextFolder()) + "\\" + name).c_str());
     RemoveDirectoryW(KeptTextFolder().c_str());
-}
-
-bool FolderExists() {
-    DWORD attributes = GetFileAttributesW(KeptTextFolder().c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 std::string Kept(const std::string& address, const std::string& digest) {
@@ -130,13 +118,12 @@ TEST_F(KeptText, ATextOverTheCapIsNotKeptAndTakesTheStaleOneAway) {
 }
 
 TEST_F(KeptText, AMissingFolderIsMadeByTheFirstWriteOnly) {
-    ASSERT_FALSE(FolderExists());
     EXPECT_EQ(Kept(kPage, kFirst), "(none)");
     EXPECT_FALSE(PromoteLatestText(kPage, kFirst));
     RemoveKeptText(kPage);
-    EXPECT_FALSE(FolderExists()) << "reading, promoting and removing make no folder";
+    EXPECT_EQ(GetFileAttributesW(KeptTextFolder().c_str()), INVALID_FILE_ATTRIBUTES) << "no folder made";
     ASSERT_TRUE(KeepLatestText(kPage, kFirst, "latest"));
-    EXPECT_TRUE(FolderExists());
+    EXPECT_EQ(FilesInFolder().size(), 1u);
 }
 
 TEST_F(KeptText, OpeningAPageKeepsTheLatestTextOnlyForTheDigestSeen) {

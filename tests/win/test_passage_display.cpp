@@ -8,7 +8,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,7 +31,6 @@ public:
 };
 const auto* const kModule = ::testing::AddGlobalTestEnvironment(new ModuleEnvironment);
 
-const char kParentClass[] = "PelorinPassageTestParent";
 // " ― 新: " and "(ほか 2 か所)" in code page 932.
 const char kNewJa[] = " \x81\x5C \x90\x56: ";
 const char kTwoMoreJa[] = "(\x82\xD9\x82\xA9 2 \x82\xA9\x8F\x8A)";
@@ -40,13 +38,7 @@ const char kTwoMoreJa[] = "(\x82\xD9\x82\xA9 2 \x82\xA9\x8F\x8A)";
 const char kHeadlineJa[] = "\x90\x56\x82\xB5\x82\xA2\x8C\xA9\x8F\x6F\x82\xB5";
 const char kHeadlineUtf8[] = "\xE6\x96\xB0\xE3\x81\x97\xE3\x81\x84\xE8\xA6\x8B\xE5\x87\xBA\xE3\x81\x97";
 
-NewPassages Found(const std::string& first, size_t further) {
-    NewPassages p;
-    p.kind = NewPassageKind::Found;
-    p.first = first;
-    p.further = further;
-    return p;
-}
+NewPassages Found(const std::string& first, size_t further) { return {NewPassageKind::Found, first, further}; }
 
 std::wstring Wide(const std::string& text, UINT codePage = 932) {
     int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
@@ -55,126 +47,88 @@ std::wstring Wide(const std::string& text, UINT codePage = 932) {
     return wide;
 }
 
-struct Notice {
-    bool changed;
-    std::wstring address, title, passage;
-};
-
-// The text of a balloon on screen that holds `part`, as code page 932 bytes; empty if none.
+// Whether a balloon on screen shows `part` (code page 932 bytes).
 bool BalloonShows(const std::string& part) {
     for (HWND tip = nullptr; (tip = FindWindowExA(nullptr, tip, TOOLTIPS_CLASSA, nullptr));) {
-        if (!(GetWindowLongW(tip, GWL_STYLE) & TTS_BALLOON)) continue;
         char text[1024] = "";
         SendMessageA(tip, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-        if (std::string(text).find(part) != std::string::npos) return true;
+        if ((GetWindowLongW(tip, GWL_STYLE) & TTS_BALLOON) && std::string(text).find(part) != std::string::npos) return true;
     }
     return false;
 }
 
-class PassageDisplay : public ::testing::Test {
-protected:
-    void SetUp() override {
-        REQUIRE_FIXTURE();
-        FixtureGet("/_ctl/reset");
-        ClearSeenStore();
-        configPath_ = ConfigPath();
-        WriteBytes(configPath_, "[watch]\r\nitem1=Page A,0,http://pages.test/page/a\r\n");
-        WritePrivateProfileStringA(nullptr, nullptr, nullptr, configPath_.c_str());
-        ASSERT_EQ(FixturePost("/_ctl/set/a", "first").status, 200);
-
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = kParentClass;
-        RegisterClassA(&wc);
-        parent_ = CreateWindowExA(0, kParentClass, "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 120, nullptr,
-                                  nullptr, GetModuleHandleA(nullptr), nullptr);
-        site_ = new BarSite(parent_, nullptr, [this](bool changed, const std::wstring& address,
-                                                     const std::wstring& title, const std::wstring& passage) {
-            notices_.push_back({changed, address, title, passage});
-        });
-    }
-    void TearDown() override {
-        FixtureGet("/_ctl/reset");
-        if (pane_) DestroyWindow(pane_);
-        if (parent_) DestroyWindow(parent_);
-        if (site_) site_->Release();
-        PumpMessages(50);
-        DeleteFileA(configPath_.c_str());
-        WritePrivateProfileStringA(nullptr, nullptr, nullptr, configPath_.c_str());
-        ClearSeenStore();
-    }
-
-    void CreatePane() {
-        IUnknown* band = static_cast<IInputObjectSite*>(site_);  // the pane only passes the band's address on
-        BandCreateParams params = {band, parent_, &browser_, site_};
-        pane_ = CreateWatchPane(parent_, &params);
-        ASSERT_NE(pane_, nullptr);
-        toolbar_ = FindWindowExA(pane_, nullptr, TOOLBARCLASSNAMEA, nullptr);
-        ASSERT_NE(toolbar_, nullptr);
-    }
-    WatchPaneState* State() { return reinterpret_cast<WatchPaneState*>(GetWindowLongPtrA(pane_, GWLP_USERDATA)); }
-    bool WaitForImage(int position, int image) {
-        return PumpUntil([&] { return ButtonImageAt(toolbar_, position) == image; }, 15000);
-    }
-    // What the toolbar's own tooltip control shows for button id, asked as a screen reader asks.
-    std::wstring ToolTipShows(UINT_PTR id) {
-        HWND tip = reinterpret_cast<HWND>(SendMessageW(toolbar_, TB_GETTOOLTIPS, 0, 0));
-        wchar_t text[1024] = L"(nothing)";
-        TTTOOLINFOW info = {};
-        info.cbSize = sizeof info;
-        info.hwnd = toolbar_;
-        info.uId = id;
-        info.lpszText = text;
-        if (!tip) return L"(no tooltip)";
-        SendMessageW(tip, TTM_GETTEXTW, ARRAYSIZE(text), reinterpret_cast<LPARAM>(&info));
-        return text;
-    }
-
-    std::string configPath_;
-    HWND parent_ = nullptr;
-    HWND pane_ = nullptr;
-    HWND toolbar_ = nullptr;
-    BarSite* site_ = nullptr;
-    RecordingBrowser browser_;  // what a click opens: not the shell's browser
-    std::vector<Notice> notices_;
-};
+// What the toolbar's own tooltip control shows for button id, asked as a screen reader asks.
+std::wstring ToolTipShows(HWND toolbar, UINT_PTR id) {
+    wchar_t text[1024] = L"(nothing)";
+    TTTOOLINFOW info = {sizeof info, 0, toolbar, id};
+    info.lpszText = text;
+    SendMessageW(reinterpret_cast<HWND>(SendMessageW(toolbar, TB_GETTOOLTIPS, 0, 0)), TTM_GETTEXTW, ARRAYSIZE(text),
+                 reinterpret_cast<LPARAM>(&info));
+    return text;
+}
 
 }  // namespace
 
-TEST_F(PassageDisplay, AChangedPagesPassageShowsInItsTooltipNoticeAndBalloon) {
+TEST(PassageDisplay, AChangedPagesPassageShowsInItsTooltipNoticeAndBalloon) {
+    REQUIRE_FIXTURE();
+    FixtureGet("/_ctl/reset");
+    ClearSeenStore();
+    const std::string config = ConfigPath();
+    WriteBytes(config, "[watch]\r\nitem1=Page A,0,http://pages.test/page/a\r\n");
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, config.c_str());
+    ASSERT_EQ(FixturePost("/_ctl/set/a", "first").status, 200);
     FixtureGet("/_ctl/hold/a");
-    CreatePane();
-    ASSERT_TRUE(WaitForImage(0, Checking));
+
+    // The pane as the container makes it, the bar's site as its host.
+    HWND parent = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW, 0, 0, 400, 120, nullptr, nullptr, nullptr, nullptr);
+    struct Notice {
+        bool changed;
+        std::wstring address, title, passage;
+    };
+    std::vector<Notice> notices;
+    auto* site = new BarSite(parent, nullptr, [&](bool changed, const std::wstring& address, const std::wstring& title,
+                                                  const std::wstring& passage) {
+        notices.push_back({changed, address, title, passage});
+    });
+    RecordingBrowser browser;  // what a click opens: not the shell's browser
+    BandCreateParams params = {static_cast<IInputObjectSite*>(site), parent, &browser, site};
+    HWND pane = CreateWatchPane(parent, &params);
+    HWND toolbar = FindWindowExA(pane, nullptr, TOOLBARCLASSNAMEA, nullptr);
+    ASSERT_NE(toolbar, nullptr);
+    auto* state = reinterpret_cast<WatchPaneState*>(GetWindowLongPtrA(pane, GWLP_USERDATA));
+    auto waitFor = [&](int position, int image) {
+        return PumpUntil([&] { return ButtonImageAt(toolbar, position) == image; }, 15000);
+    };
+
+    ASSERT_TRUE(waitFor(0, Checking));
     // Set as the worker sets it: before the pass shows the button Changed.
-    SetItemNewPassage(State()->items[0], Found(std::string(kHeadlineUtf8) + " Q&A", 2));
+    SetItemNewPassage(state->items[0], Found(std::string(kHeadlineUtf8) + " Q&A", 2));
     FixtureGet("/_ctl/release/a");
-    ASSERT_TRUE(WaitForImage(0, Changed));
-    ASSERT_TRUE(WaitForImage(1, Changed));  // the built-in item, which has no passage
+    ASSERT_TRUE(waitFor(0, Changed));
+    ASSERT_TRUE(waitFor(1, Changed));  // the built-in item, which has no passage
 
     const std::string tipJa = std::string("Page A") + kNewJa + kHeadlineJa + " Q&A" + kTwoMoreJa;
-    EXPECT_EQ(TooltipText(pane_, 1), tipJa);
-    const std::wstring described = Wide(std::string("\x90\x56: ") + kHeadlineJa + " Q&A" + kTwoMoreJa);
+    EXPECT_EQ(TooltipText(pane, 1), tipJa);
     // The tooltip takes "&" as a mark unless it was made with TTS_NOPREFIX; it shows it as is.
-    HWND tip = reinterpret_cast<HWND>(SendMessageW(toolbar_, TB_GETTOOLTIPS, 0, 0));
-    ASSERT_NE(tip, nullptr);
     std::wstring shown = Wide(tipJa);
+    HWND tip = reinterpret_cast<HWND>(SendMessageW(toolbar, TB_GETTOOLTIPS, 0, 0));
     if (!(GetWindowLongW(tip, GWL_STYLE) & TTS_NOPREFIX)) shown.replace(shown.find(L'&'), 1, L"&&");
-    EXPECT_EQ(ToolTipShows(1), shown);
-    EXPECT_EQ(ToolTipShows(2), Wide("\x83\x63\x81\x5B\x83\x8B\x83\x6F\x81\x5B\x8F\xEE\x95\xF1"));  // ツールバー情報
+    EXPECT_EQ(ToolTipShows(toolbar, 1), shown);
+    EXPECT_EQ(ToolTipShows(toolbar, 2), Wide("\x83\x63\x81\x5B\x83\x8B\x83\x6F\x81\x5B\x8F\xEE\x95\xF1"));  // ツールバー情報
 
     // The bar hears it with the page, and shows it under the page's line.
-    ASSERT_EQ(notices_.size(), 2u);
-    EXPECT_TRUE(notices_[0].changed);
-    EXPECT_EQ(notices_[0].address, L"http://pages.test/page/a");
-    EXPECT_EQ(notices_[0].title, L"Page A");
-    EXPECT_EQ(notices_[0].passage, described);
-    EXPECT_EQ(notices_[1].passage, L"");
+    ASSERT_EQ(notices.size(), 2u);
+    EXPECT_TRUE(notices[0].changed);
+    EXPECT_EQ(notices[0].address, L"http://pages.test/page/a");
+    EXPECT_EQ(notices[0].title, L"Page A");
+    EXPECT_EQ(notices[0].passage, Wide(std::string("\x90\x56: ") + kHeadlineJa + " Q&A" + kTwoMoreJa));
+    EXPECT_EQ(notices[1].passage, L"");
     TrayIcon tray;
-    tray.Attach(parent_, WM_APP, LoadIconW(nullptr, MAKEINTRESOURCEW(32512)), LoadIconW(nullptr, MAKEINTRESOURCEW(32512)));
+    HICON icon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512));
+    tray.Attach(parent, WM_APP, icon, icon);
     ASSERT_TRUE(tray.Add());
     ChangeBalloon balloon;
-    for (const Notice& n : notices_) balloon.Add(n.title, n.passage);
+    for (const Notice& n : notices) balloon.Add(n.title, n.passage);
     tray.Balloon(balloon.Take(TrayIcon::kBalloonCharacters));
     // 「Page A」が更新されました, then the passage on the next line.
     const std::string lineJa = "\x81u" "Page A\x81v\x82\xAA\x8DX\x90V\x82\xB3\x82\xEA\x82\xDC\x82\xB5\x82\xBD";
@@ -182,23 +136,22 @@ TEST_F(PassageDisplay, AChangedPagesPassageShowsInItsTooltipNoticeAndBalloon) {
     tray.Remove();
 
     // Opened: seen, so the plain title, and the bar hears that it no longer shows Changed.
-    SendMessageA(pane_, WM_COMMAND, 1, 0);
-    EXPECT_EQ(ButtonImageAt(toolbar_, 0), Seen);
-    EXPECT_EQ(TooltipText(pane_, 1), "Page A");
-    EXPECT_EQ(ToolTipShows(1), L"Page A");
-    ASSERT_EQ(notices_.size(), 3u);
-    EXPECT_FALSE(notices_[2].changed);
-    EXPECT_EQ(notices_[2].passage, L"");
-}
+    SendMessageA(pane, WM_COMMAND, 1, 0);
+    EXPECT_EQ(ButtonImageAt(toolbar, 0), Seen);
+    EXPECT_EQ(ToolTipShows(toolbar, 1), L"Page A");
+    SetItemNewPassage(state->items[0], Found("late", 0));  // only a Changed button shows one
+    EXPECT_EQ(TooltipText(pane, 1), "Page A");
+    ASSERT_EQ(notices.size(), 3u);
+    EXPECT_FALSE(notices[2].changed);
+    EXPECT_EQ(notices[2].passage, L"");
 
-TEST_F(PassageDisplay, APassageOfAPageNotShowingChangedIsNotShown) {
-    CreatePane();
-    ASSERT_TRUE(WaitForImage(0, Changed));
-    SendMessageA(pane_, WM_COMMAND, 1, 0);
-    ASSERT_EQ(ButtonImageAt(toolbar_, 0), Seen);
-    SetItemNewPassage(State()->items[0], Found("late", 0));
-    EXPECT_EQ(TooltipText(pane_, 1), "Page A");
-    EXPECT_EQ(ItemNewPassage(State()->items[0]), Found("late", 0));
+    DestroyWindow(pane);
+    DestroyWindow(parent);
+    site->Release();
+    FixtureGet("/_ctl/reset");
+    DeleteFileA(config.c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, config.c_str());
+    ClearSeenStore();
 }
 
 TEST(PassageTexts, EnglishJapaneseAndWhatCodePage932Lacks) {
@@ -211,8 +164,7 @@ TEST(PassageTexts, EnglishJapaneseAndWhatCodePage932Lacks) {
               "News - New: Q&A \x81\x60\x81\x61\x81\x7C\x81\x5C\x81\x91 ? ? (and 3 more)");
     EXPECT_EQ(PassageTooltipWide("News", Found(passage, 0), true, true), L"News - New: " + Wide(passage, CP_UTF8));
 
-    NewPassages many;
-    many.kind = NewPassageKind::ManyPlaces;
+    const NewPassages many = {NewPassageKind::ManyPlaces, "", 0};
     EXPECT_EQ(DescribeNewPassages(many, true), L"The page changed in many places");
     // ページの多くの箇所が変わりました
     EXPECT_EQ(PassageTooltipAnsi("\x95\x5C", many, false, false),
