@@ -154,6 +154,12 @@ bool ReadKeptText(const std::string& pageAddress, const std::string& seenDigest,
     }
 }
 
+bool HasKeptText(const std::string& pageAddress, const std::string& seenDigest) {
+    std::wstring path = KeptTextPath(pageAddress);
+    std::string digest;
+    return !path.empty() && ReadDigestOf(path, &digest) && digest == seenDigest;
+}
+
 bool KeepSeenText(const std::string& pageAddress, const std::string& digest, const std::string& text) {
     return Write(KeptTextPath(pageAddress), digest, text);
 }

@@ -17,7 +17,7 @@
 // Who calls what:
 //   the worker, after each fetch of a page compared by text: ReadKeptText for the seen
 //       digest (to compare), KeepLatestText for the digest it found, and KeepSeenText when
-//       the page is what the user saw and no text is kept for it yet;
+//       the page is what the user saw and no text is kept for it yet (HasKeptText);
 //   the UI thread, when the user opens the page, after it wrote the seen digest:
 //       PromoteLatestText (the latest text becomes the kept one if it was made for that
 //       digest; else the kept text goes, unless it is already that digest's);
@@ -35,6 +35,9 @@ constexpr size_t kKeptTextCap = size_t(1) << 20;
 // The text kept for pageAddress when it was made for seenDigest; false (text untouched) when
 // there is none, it is another digest's, or the file is unreadable or larger than the cap.
 bool ReadKeptText(const std::string& pageAddress, const std::string& seenDigest, std::string* text);
+// Whether a text is kept for pageAddress made for seenDigest, from its first line alone: what
+// a pass asks of a page that did not change, to keep its text only when none is kept yet.
+bool HasKeptText(const std::string& pageAddress, const std::string& seenDigest);
 // Writes the text as the one the user saw for digest. A text over the cap is not kept, and
 // any kept text of the page is removed. True when written.
 bool KeepSeenText(const std::string& pageAddress, const std::string& digest, const std::string& text);

@@ -62,6 +62,8 @@ TEST_F(KeptText, IsReadBackForItsOwnDigestOnlyThenReplacedAndRemoved) {
     const std::string text = "ニュース\n新しい見出し\r\nnul\0here"s;
     ASSERT_TRUE(KeepSeenText(kPage, kFirst, text));
     EXPECT_EQ(Kept(kPage, kFirst), text);
+    EXPECT_TRUE(HasKeptText(kPage, kFirst));
+    EXPECT_FALSE(HasKeptText(kPage, kSecond));
     EXPECT_EQ(Kept(kPage, kSecond), "(none)");
     EXPECT_EQ(Kept("http://pages.test/other.html", kFirst), "(none)");
 
