@@ -71,13 +71,17 @@ HRESULT BarSite::Exec(const GUID* pguidCmdGroup, DWORD nCmdID, DWORD, VARIANT* p
     if (!pguidCmdGroup || *pguidCmdGroup != kPelorinWatchGroup) return OLECMDERR_E_UNKNOWNGROUP;
     if (nCmdID != kWatchPageChanged && nCmdID != kWatchPageNoLongerChanged) return OLECMDERR_E_NOTSUPPORTED;
     if (!pvaIn || V_VT(pvaIn) != (VT_ARRAY | VT_BSTR) || !V_ARRAY(pvaIn)) return E_INVALIDARG;
-    std::wstring texts[2];
-    for (LONG i = 0; i < 2; ++i) {
+    // The address and the title, then what is new when the band tells it.
+    std::wstring texts[3];
+    LONG last = 0;
+    if (FAILED(SafeArrayGetUBound(V_ARRAY(pvaIn), 1, &last))) return E_INVALIDARG;
+    for (LONG i = 0; i < 3; ++i) {
         BSTR text = nullptr;
+        if (i == 2 && last < 2) break;
         if (FAILED(SafeArrayGetElement(V_ARRAY(pvaIn), &i, &text))) return E_INVALIDARG;
         if (text) texts[i].assign(text, SysStringLen(text));
         SysFreeString(text);
     }
-    if (onPage_) onPage_(nCmdID == kWatchPageChanged, texts[0], texts[1]);
+    if (onPage_) onPage_(nCmdID == kWatchPageChanged, texts[0], texts[1], texts[2]);
     return S_OK;
 }

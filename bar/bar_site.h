@@ -17,8 +17,10 @@
 class BarSite final : public IOleWindow, public IInputObjectSite, public IServiceProvider, public IOleCommandTarget {
 public:
     // What the watch pane told: changed true when the page turned Changed, false when it
-    // stopped showing it; the page's address and title.
-    using PageNotice = std::function<void(bool changed, const std::wstring& address, const std::wstring& title)>;
+    // stopped showing it; the page's address and title; what is new in it (empty when the
+    // band said nothing of it, as bands before the third element did).
+    using PageNotice = std::function<void(bool changed, const std::wstring& address, const std::wstring& title,
+                                          const std::wstring& passage)>;
 
     // browser: what the browser service hands out (one reference taken).
     BarSite(HWND window, IWebBrowser2* browser, PageNotice onPage);

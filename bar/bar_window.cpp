@@ -104,8 +104,8 @@ int BarWindow::Create(HINSTANCE instance) {
     ComPtr<DefaultBrowser> browser;
     browser.attach(new DefaultBrowser(&pages_));
     site_.attach(new BarSite(window_, browser.get(), [this](bool changed, const std::wstring& address,
-                                                             const std::wstring& title) {
-        OnPageNotice(changed, address, title);
+                                                             const std::wstring& title, const std::wstring& passage) {
+        OnPageNotice(changed, address, title, passage);
     }));
     if (!band_.Create(dll, &failure) || !band_.Site(static_cast<IInputObjectSite*>(site_.get()), &failure)) {
         band_.Close();
@@ -254,12 +254,7 @@ LRESULT BarWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
         if (wParam == kBalloonTimer) {
             KillTimer(window_, kBalloonTimer);
-            std::wstring text;
-            for (const std::wstring& title : balloonTitles_) {
-                if (!text.empty()) text += L"\r\n";
-                text += Text(TextId::BalloonPageChanged, {title});
-            }
-            balloonTitles_.clear();
+            std::wstring text = balloon_.Take(TrayIcon::kBalloonCharacters);
             if (!text.empty()) tray_.Balloon(text);
             return 0;
         }
@@ -421,7 +416,7 @@ void BarWindow::ReloadBand(bool loadDllAnew) {
     band_.Close();
     if (loadDllAnew) band_.Unload(kUnloadWaitMs);
     changedPages_.clear();
-    balloonTitles_.clear();
+    balloon_.Clear();
     KillTimer(window_, kBalloonTimer);
     std::wstring dll = HostedBand::DllBesideProgram();
     BandFailure failure;
@@ -437,12 +432,13 @@ void BarWindow::ReloadBand(bool loadDllAnew) {
     ShowChangedCount();
 }
 
-void BarWindow::OnPageNotice(bool changed, const std::wstring& address, const std::wstring& title) {
+void BarWindow::OnPageNotice(bool changed, const std::wstring& address, const std::wstring& title,
+                             const std::wstring& passage) {
     auto known = std::find(changedPages_.begin(), changedPages_.end(), address);
     if (changed && known == changedPages_.end()) {
         changedPages_.push_back(address);
         if (balloons_) {
-            balloonTitles_.push_back(title);
+            balloon_.Add(title, passage);
             SetTimer(window_, kBalloonTimer, kBalloonGatherMs, nullptr);
         }
     } else if (!changed && known != changedPages_.end()) {

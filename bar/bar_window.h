@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "bar_site.h"
+#include "change_balloon.h"
 #include "default_browser.h"
 #include "hosted_band.h"
 #include "local_pages.h"
@@ -68,7 +69,8 @@ private:
     void CheckNow();
     void OpenSettings();
     void ReloadBand(bool loadDllAnew);
-    void OnPageNotice(bool changed, const std::wstring& address, const std::wstring& title);
+    void OnPageNotice(bool changed, const std::wstring& address, const std::wstring& title,
+                      const std::wstring& passage);
     void ShowChangedCount();
     void LeaveBand();
     void Shutdown();
@@ -92,5 +94,5 @@ private:
     UINT taskbarCreated_ = 0;
     bool balloons_ = true;
     std::vector<std::wstring> changedPages_;  // addresses of the pages showing Changed
-    std::vector<std::wstring> balloonTitles_;  // turned Changed since the last balloon
+    ChangeBalloon balloon_;  // turned Changed since the last balloon
 };

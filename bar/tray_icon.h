@@ -18,7 +18,9 @@ public:
     void Remove();
     // The icon and the tooltip for `count` pages showing Changed.
     void ShowChangedCount(size_t count);
+    // The text is cut to what a balloon holds.
     void Balloon(const std::wstring& text);
+    static constexpr size_t kBalloonCharacters = sizeof(NOTIFYICONDATAW::szInfo) / sizeof(wchar_t) - 1;
     const std::wstring& Tip() const { return tip_; }
 
 private:

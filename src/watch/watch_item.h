@@ -4,6 +4,9 @@
 //   host, path: never changed after creation, but copied only under the lock.
 //   buttonIndex: set under the lock by the toolbar builder before the worker starts.
 //   digest: written by the worker under the lock, read by the UI thread under the lock.
+//   newPassages: what the last pass found new in a page compared by its text; like digest
+//         (SetItemNewPassage, passage_display.h), and cleared by the UI thread when the
+//         user opens the page.
 #pragma once
 
 #include <windows.h>
@@ -11,6 +14,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "services/new_passages.h"
 
 class CriticalSectionHolder {
 public:
@@ -37,6 +42,7 @@ public:
     std::string path;
     int buttonIndex = -1;
     std::string digest;
+    NewPassages newPassages;
 };
 
 // Holds an item's lock for a scope.

@@ -2,8 +2,11 @@
 // Changed, and each time it stops showing Changed (the user opened the page, or the page came
 // back to what the user saw), in the order the buttons change, on the UI thread. It goes
 // through the site's IOleCommandTarget::Exec with this command group; pvaIn holds a
-// one-dimensional VT_ARRAY | VT_BSTR of two: the page's address, then its title. A host
-// without IOleCommandTarget, or one that does not know the group, is not asked again.
+// one-dimensional VT_ARRAY | VT_BSTR of three: the page's address, its title, and what is new
+// in it as the button's tooltip words it after the title ("新: 新しい見出し…(ほか 2 か所)",
+// empty when the band has nothing to say, and always with kWatchPageNoLongerChanged). Hosts
+// written for the first two elements read them where they always were. A host without
+// IOleCommandTarget, or one that does not know the group, is not asked again.
 #pragma once
 
 #include <windows.h>

@@ -12,6 +12,7 @@
 #include "module/module.h"
 #include "resources/resource.h"
 #include "services/seen_store.h"
+#include "watch/passage_display.h"
 #include "watch/watch_notice.h"
 #include "watch/watch_worker.h"
 
@@ -172,16 +173,19 @@ void NoticeImage(WatchPaneState* state, size_t position, ButtonImage image) {
         return;
     }
     WatchItem& item = state->items[position];
-    std::string texts[2];  // the page's address, then its title
+    std::wstring texts[3];  // the page's address, its title, what is new in it
+    NewPassages passages;
     {
         ItemLock lock(item);
-        texts[0] = PageAddress(item);
+        texts[0] = AnsiToWide(PageAddress(item));
+        if (changed) passages = item.newPassages;
     }
-    texts[1] = item.title;
-    SAFEARRAY* page = SafeArrayCreateVector(VT_BSTR, 0, 2);
+    texts[1] = AnsiToWide(item.title);
+    texts[2] = DescribeNewPassages(passages, UsesEnglishTexts());
+    SAFEARRAY* page = SafeArrayCreateVector(VT_BSTR, 0, 3);
     if (!page) return;
-    for (LONG index = 0; index < 2; ++index) {
-        BSTR text = AnsiToBstr(texts[index]);
+    for (LONG index = 0; index < 3; ++index) {
+        BSTR text = SysAllocStringLen(texts[index].data(), static_cast<UINT>(texts[index].size()));
         SafeArrayPutElement(page, &index, text);  // copies the string
         SysFreeString(text);
     }
@@ -210,6 +214,7 @@ void OpenWatchItem(WatchPaneState* state, WPARAM wParam) {
         ItemLock lock(item);
         address = PageAddress(item);
         WriteSeenDigest(address, item.digest);
+        item.newPassages = NewPassages();  // what was new is seen now
         SetButtonImage(state->toolbar, item.buttonIndex, Seen);
     }
     NoticeImage(state, wParam - 1, Seen);
@@ -261,21 +266,59 @@ LRESULT ShowWorkerImage(WatchPaneState* state, WPARAM position, ButtonImage imag
     return result;
 }
 
+// What a Changed button's page has new, when a pass found something; None otherwise.
+NewPassages ShownPassages(WatchPaneState* state, WatchItem& item) {
+    int button;
+    NewPassages passages;
+    {
+        ItemLock lock(item);
+        button = item.buttonIndex;
+        passages = item.newPassages;
+    }
+    if (passages.kind == NewPassageKind::None || !state->toolbar ||
+        GetButtonImage(state->toolbar, button) != Changed)
+        return NewPassages();
+    return passages;
+}
+
 void ShowTooltip(WatchPaneState* state, NMHDR* header) {
+    if (header->code != TTN_GETDISPINFOA && header->code != TTN_GETDISPINFOW) return;
     UINT_PTR id = header->idFrom;
     bool known = id >= 1 && id <= state->items.size();
+    NewPassages passages = known ? ShownPassages(state, state->items[id - 1]) : NewPassages();
+    bool withPassage = passages.kind != NewPassageKind::None;
+    // The tooltip asking: a passage makes a long text, wrapped to a readable width; and
+    // without TTS_NOPREFIX it would take each "&" of the passage as a mnemonic mark.
+    HWND tip = nullptr;
+    char className[32] = "";
+    if (header->hwndFrom && GetClassNameA(header->hwndFrom, className, sizeof className) &&
+        lstrcmpiA(className, TOOLTIPS_CLASSA) == 0)
+        tip = header->hwndFrom;
+    bool noPrefix = !tip || (GetWindowLongPtrA(tip, GWL_STYLE) & TTS_NOPREFIX);
+    if (tip && known) SendMessageA(tip, TTM_SETMAXTIPWIDTH, 0, withPassage ? 480 : -1);
+    bool english = UsesEnglishTexts();
     if (header->code == TTN_GETDISPINFOA) {
         auto* info = reinterpret_cast<NMTTDISPINFOA*>(header);
         info->hinst = ModuleInstance();
-        // title never changes while the item lives, so the text need not be copied.
-        if (known) info->lpszText = const_cast<char*>(state->items[id - 1].title.c_str());
-    } else if (header->code == TTN_GETDISPINFOW) {
+        if (!known) return;
+        const std::string& title = state->items[id - 1].title;
+        if (!withPassage) {
+            // title never changes while the item lives, so the text need not be copied.
+            info->lpszText = const_cast<char*>(title.c_str());
+            return;
+        }
+        state->tipText = PassageTooltipAnsi(title, passages, english, noPrefix);
+        info->lpszText = const_cast<char*>(state->tipText.c_str());
+    } else {
         // Some toolbars ask in UTF-16 whatever the parent speaks.
         auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
         info->hinst = ModuleInstance();
-        if (known) {
-            std::wstring title = AnsiToWide(state->items[id - 1].title);
-            lstrcpynW(info->szText, title.c_str(), ARRAYSIZE(info->szText));
+        if (!known) return;
+        state->tipTextWide = PassageTooltipWide(state->items[id - 1].title, passages, english, noPrefix);
+        if (withPassage) {
+            info->lpszText = const_cast<wchar_t*>(state->tipTextWide.c_str());
+        } else {
+            lstrcpynW(info->szText, state->tipTextWide.c_str(), ARRAYSIZE(info->szText));
             info->lpszText = info->szText;
         }
     }

@@ -18,7 +18,7 @@ enum ButtonImage { Pending = 0, Checking = 1, Changed = 2, Seen = 3 };
 // that is still inside a fetch when the pane is destroyed must not find its items freed; the
 // last of the two to let go frees the record. Who touches what:
 //   UI thread only: band, hwndParent, browser, inputSite, hostListens, toldChanged, window,
-//         rebar, bitmaps, worker.
+//         rebar, bitmaps, worker, tipText, tipTextWide.
 //   both: items (each under its own lock, see watch_item.h), toolbar (the worker only sends
 //         image changes to it, and stops doing so once stopRequested is set), stopRequested
 //         (set by the pane before it sets the event), wakeEvent, workerThread (published by
@@ -41,6 +41,9 @@ struct WatchPaneState {
     HANDLE volatile workerThread = nullptr;
     HANDLE workerStarted = nullptr;         // manual-reset; the pane waits on it at creation
     HANDLE worker = nullptr;                // the pane's own handle to the thread, to wait on
+    // The last tooltip with a passage, which the tooltip reads after the pane has answered.
+    std::string tipText;
+    std::wstring tipTextWide;
 
     void AddRef() { InterlockedIncrement(&refs_); }
     void Release() {

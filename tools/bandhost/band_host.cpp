@@ -74,6 +74,11 @@ HRESULT HostSite::Exec(const GUID* pguidCmdGroup, DWORD nCmdID, DWORD, VARIANT* 
         index = 1;
         if (SUCCEEDED(SafeArrayGetElement(V_ARRAY(pvaIn), &index, &text))) call.title = WideToAnsi(text);
         SysFreeString(text);
+        text = nullptr;
+        index = 2;
+        call.passage = L"(none)";
+        if (SUCCEEDED(SafeArrayGetElement(V_ARRAY(pvaIn), &index, &text))) call.passage.assign(text, SysStringLen(text));
+        SysFreeString(text);
     }
     notices.push_back(call);
     return S_OK;

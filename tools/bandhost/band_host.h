@@ -22,6 +22,7 @@ struct WatchNoticeCall {
     DWORD command;
     std::string address;
     std::string title;
+    std::wstring passage;  // the third element, what is new; "(none)" when the band sent two
 };
 
 class HostSite : public IOleWindow, public IInputObjectSite, public IServiceProvider, public IOleCommandTarget {
