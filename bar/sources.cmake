@@ -7,6 +7,5 @@ set(BAR_WIN_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/bar_main.cpp ${CMAKE_CURRENT_LIST_DIR}/bar_window.cpp
   ${CMAKE_CURRENT_LIST_DIR}/bar_site.cpp ${CMAKE_CURRENT_LIST_DIR}/default_browser.cpp
   ${CMAKE_CURRENT_LIST_DIR}/hosted_band.cpp ${CMAKE_CURRENT_LIST_DIR}/local_pages.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/tray_icon.cpp ${CMAKE_CURRENT_LIST_DIR}/sign_in.cpp)
-# The balloon for pages that turned Changed, with what is new in them.
-list(APPEND BAR_WIN_SOURCES ${CMAKE_CURRENT_LIST_DIR}/change_balloon.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/tray_icon.cpp ${CMAKE_CURRENT_LIST_DIR}/sign_in.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/change_balloon.cpp)
