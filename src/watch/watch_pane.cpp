@@ -209,7 +209,7 @@ void OpenWatchItem(WatchPaneState* state, WPARAM wParam) {
         // replace the digest in between.
         ItemLock lock(item);
         address = PageAddress(item);
-        WriteSeenDigest(address, item.digest);
+        WriteSeenDigest(address, item.digest, item.comparison);
         SetButtonImage(state->toolbar, item.buttonIndex, Seen);
     }
     NoticeImage(state, wParam - 1, Seen);
