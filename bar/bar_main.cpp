@@ -8,7 +8,7 @@
 
 #include "bar_window.h"
 #include "common/unique_handle.h"
-#include "settings_dialog.h"
+#include "settings/settings_dialog.h"
 #include "texts.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "common/unique_handle.h"
-#include "settings_dialog.h"
+#include "settings/settings_dialog.h"
 #include "sign_in.h"
 #include "texts.h"
 

@@ -11,8 +11,9 @@ endforeach()
 get_property(pure GLOBAL PROPERTY PELORIN_PURE_SOURCES)
 
 include(${CMAKE_SOURCE_DIR}/bar/sources.cmake)
+include(${CMAKE_SOURCE_DIR}/settings/sources.cmake)
 
-add_library(pelorin_pure STATIC ${pure} ${BAR_PURE_SOURCES})
+add_library(pelorin_pure STATIC ${pure} ${BAR_PURE_SOURCES} ${SETTINGS_PURE_SOURCES})
 target_include_directories(pelorin_pure PUBLIC ${PELORIN_SRC} ${CMAKE_SOURCE_DIR})
 
 find_package(GTest REQUIRED)

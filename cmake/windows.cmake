@@ -72,7 +72,8 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND PELORIN_WIN64_BUILD)
   add_subdirectory(installer)
 endif()
 
-# The Pelorin bar: the band where no browser or taskbar hosts it.
+# The Pelorin bar: the band where no browser or taskbar hosts it, and its settings dialog.
+add_subdirectory(settings)
 add_subdirectory(bar)
 
 if(NOT PELORIN_COMPILE_ONLY)

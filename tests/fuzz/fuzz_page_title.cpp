@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "bar/page_title.h"
+#include "settings/page_title.h"
 #include "fuzz_check.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "bar/settings_lists.h"
+#include "settings/settings_lists.h"
 #include "fuzz_check.h"
 
 namespace {

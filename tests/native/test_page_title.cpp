@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "bar/page_title.h"
+#include "settings/page_title.h"
 
 namespace {
 

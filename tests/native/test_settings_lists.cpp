@@ -2,7 +2,7 @@
 // with every other line of the file left as it was.
 #include <gtest/gtest.h>
 
-#include "bar/settings_lists.h"
+#include "settings/settings_lists.h"
 
 namespace {
 

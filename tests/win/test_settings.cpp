@@ -14,11 +14,11 @@
 
 #include "band_host.h"
 #include "bar/bar_window.h"
-#include "bar/settings_lists.h"
-#include "bar/settings_resource.h"
 #include "bar/texts.h"
 #include "search/search_engine.h"
 #include "services/config_list.h"
+#include "settings/settings_lists.h"
+#include "settings/settings_resource.h"
 #include "support/bar_process.h"
 #include "support/test_env.h"
 #include "support/watch_probe.h"

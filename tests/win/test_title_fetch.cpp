@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "bar/title_fetch.h"
+#include "settings/title_fetch.h"
 #include "support/test_env.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "bar/bar_window.h"
-#include "bar/settings_resource.h"
+#include "settings/settings_resource.h"
 #include "demo_common.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "bar/settings_lists.h"
+#include "settings/settings_lists.h"
 
 #include <cstddef>
 

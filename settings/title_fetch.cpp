@@ -1,13 +1,13 @@
-#include "bar/title_fetch.h"
+#include "settings/title_fetch.h"
 
 #include <atomic>
 #include <mutex>
 #include <thread>
 #include <utility>
 
-#include "bar/page_title.h"
 #include "common/mbcs.h"
 #include "services/page_fetcher.h"
+#include "settings/page_title.h"
 
 namespace {
 

@@ -6,14 +6,13 @@
 #include <string>
 #include <utility>
 
-#include "bar_window.h"
+#include "bar/bar_window.h"
+#include "bar/texts.h"
 #include "common/ansi.h"
 #include "common/mbcs.h"
-#include "hosted_band.h"
 #include "settings_checks.h"
 #include "settings_file.h"
 #include "settings_resource.h"
-#include "texts.h"
 #include "title_fetch.h"
 
 namespace {
@@ -67,9 +66,18 @@ std::string MethodFor(bool post, const std::string& old) {
     return post ? "post" : "";
 }
 
+// The folder of the running program, where the band's DLL and the pelorin.ini it ships with are.
 std::wstring ProgramFolder() {
-    std::wstring dll = HostedBand::DllBesideProgram();
-    return dll.substr(0, dll.find_last_of(L'\\'));
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    return path.substr(0, path.find_last_of(L"\\/"));
 }
 
 // ---- One watched page -------------------------------------------------------------------

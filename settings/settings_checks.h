@@ -6,8 +6,8 @@
 
 #include <string>
 
+#include "bar/texts.h"
 #include "settings_lists.h"
-#include "texts.h"
 
 enum class Field { Title, Address, Url, Form };
 

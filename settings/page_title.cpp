@@ -1,4 +1,4 @@
-#include "bar/page_title.h"
+#include "settings/page_title.h"
 
 #include <cstring>
 
