@@ -45,7 +45,7 @@ bool DecodeStrictly(int codePage, const std::string& bytes, std::u16string* text
         default:
             break;
     }
-    if (bytes.empty()) return IsValidCodePage(static_cast<UINT>(codePage)) != FALSE;
+    if (bytes.empty()) return true;  // no bytes are no characters in any code page
     // Invalid bytes fail the decoding where the code page lets us ask for that (code page
     // 932, EUC-JP and UTF-8 do); the others take no flags at all.
     if (Decode(codePage, MB_ERR_INVALID_CHARS, bytes.data(), bytes.size(), text)) return true;
