@@ -73,15 +73,17 @@ constexpr char16_t kWindows1252High[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-bool IsAsciiLetterOrDigit(char16_t c) {
-    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
-}
+// Units as their values: the text is UTF-16 or UTF-8, whose ASCII is the same either way.
+unsigned Unit(char16_t c) { return c; }
+unsigned Unit(char c) { return static_cast<unsigned char>(c); }
 
-int DigitValue(char16_t c, bool hex) {
-    if (c >= u'0' && c <= u'9') return c - u'0';
+bool IsAsciiLetterOrDigit(unsigned c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+int DigitValue(unsigned c, bool hex) {
+    if (c >= '0' && c <= '9') return static_cast<int>(c - '0');
     if (!hex) return -1;
-    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+    if (c >= 'a' && c <= 'f') return static_cast<int>(c - 'a' + 10);
+    if (c >= 'A' && c <= 'F') return static_cast<int>(c - 'A' + 10);
     return -1;
 }
 
@@ -91,29 +93,31 @@ char32_t AsCharacter(unsigned long code) {
     return static_cast<char32_t>(code);
 }
 
-size_t ReadNumeric(const char16_t* text, size_t count, char32_t* code) {
+template <typename Char>
+size_t ReadNumeric(const Char* text, size_t count, char32_t* code) {
     size_t k = 2;
-    bool hex = k < count && (text[k] == u'x' || text[k] == u'X');
+    bool hex = k < count && (Unit(text[k]) == 'x' || Unit(text[k]) == 'X');
     if (hex) ++k;
     size_t digitsStart = k;
     unsigned long value = 0;
-    for (int digit; k < count && (digit = DigitValue(text[k], hex)) >= 0; ++k) {
+    for (int digit; k < count && (digit = DigitValue(Unit(text[k]), hex)) >= 0; ++k) {
         // Past the last character the number no longer matters: it is no character at all.
         if (value <= 0x10FFFF) value = value * (hex ? 16 : 10) + digit;
     }
-    if (k == digitsStart || k >= count || text[k] != u';') return 0;
+    if (k == digitsStart || k >= count || Unit(text[k]) != ';') return 0;
     *code = AsCharacter(value);
     return k + 1;
 }
 
-size_t ReadNamed(const char16_t* text, size_t count, char32_t* code) {
+template <typename Char>
+size_t ReadNamed(const Char* text, size_t count, char32_t* code) {
     char name[kLongestName + 1];
     size_t length = 0;
-    for (size_t k = 1; k < count && IsAsciiLetterOrDigit(text[k]); ++k) {
+    for (size_t k = 1; k < count && IsAsciiLetterOrDigit(Unit(text[k])); ++k) {
         if (length == kLongestName) return 0;  // longer than any name in the table
-        name[length++] = static_cast<char>(text[k]);
+        name[length++] = static_cast<char>(Unit(text[k]));
     }
-    if (length == 0 || 1 + length >= count || text[1 + length] != u';') return 0;
+    if (length == 0 || 1 + length >= count || Unit(text[1 + length]) != ';') return 0;
     name[length] = '\0';
     size_t low = 0, high = sizeof kNamedReferences / sizeof kNamedReferences[0];
     while (low < high) {
@@ -132,12 +136,17 @@ size_t ReadNamed(const char16_t* text, size_t count, char32_t* code) {
     return 0;
 }
 
+template <typename Char>
+size_t Read(const Char* text, size_t count, char32_t* code) {
+    if (count < 3 || Unit(text[0]) != '&') return 0;
+    return Unit(text[1]) == '#' ? ReadNumeric(text, count, code) : ReadNamed(text, count, code);
+}
+
 }  // namespace
 
-size_t ReadCharacterReference(const char16_t* text, size_t count, char32_t* code) {
-    if (count < 3 || text[0] != u'&') return 0;
-    return text[1] == u'#' ? ReadNumeric(text, count, code) : ReadNamed(text, count, code);
-}
+size_t ReadCharacterReference(const char16_t* text, size_t count, char32_t* code) { return Read(text, count, code); }
+
+size_t ReadCharacterReference(const char* text, size_t count, char32_t* code) { return Read(text, count, code); }
 
 void AppendUtf16(char32_t code, std::u16string* text) {
     if (code < 0x10000) {

@@ -15,6 +15,8 @@
 // bytes, as browsers read them. Names are case-sensitive. Reads at most a few units past the
 // name's letters, and a number's digits once.
 size_t ReadCharacterReference(const char16_t* text, size_t count, char32_t* code);
+// The same in UTF-8 (or any text whose ASCII bytes are ASCII).
+size_t ReadCharacterReference(const char* text, size_t count, char32_t* code);
 
 // Every complete reference in text decoded, once; everything else as it is.
 std::u16string DecodeCharacterReferences(const std::u16string& text);

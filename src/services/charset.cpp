@@ -1,5 +1,7 @@
 #include "services/charset.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -183,60 +185,20 @@ ScanResult ScanMarkup(const char* s, size_t n) {
     return result;
 }
 
-// A UTF-8 sequence's lead byte: how many bytes follow, its bits, and the range of the first
-// byte that follows (no overlong forms, no surrogates, nothing past U+10FFFF); false for a
-// byte that leads nothing.
-bool Utf8Lead(unsigned char b, size_t* trail, char32_t* code, unsigned char* lower, unsigned char* upper) {
-    *lower = 0x80, *upper = 0xBF;
-    if (b >= 0xC2 && b <= 0xDF) {
-        *trail = 1, *code = b & 0x1F;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-        *trail = 2, *code = b & 0x0F;
-        if (b == 0xE0) *lower = 0xA0;
-        if (b == 0xED) *upper = 0x9F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-        *trail = 3, *code = b & 0x07;
-        if (b == 0xF0) *lower = 0x90;
-        if (b == 0xF4) *upper = 0x8F;
-    } else {
-        return false;
-    }
-    return true;
-}
-
-// UTF-8 as UTF-16, each invalid sequence's longest valid beginning (at least one byte) made
-// one U+FFFD, as browsers decode it.
+// UTF-8 as UTF-16 (ReadUtf8's code points), never more units than bytes.
 void DecodeUtf8(const unsigned char* s, size_t n, std::u16string* text) {
     size_t start = text->size();
-    text->resize(start + n);  // never more units than bytes
+    text->resize(start + n);
     char16_t* out = &(*text)[0] + start;
     char16_t* const first = out;
     for (size_t i = 0; i < n;) {
-        unsigned char b = s[i];
-        if (b < 0x80) {
-            *out++ = b;
-            ++i;
+        if (s[i] < 0x80) {
+            *out++ = s[i++];
             continue;
         }
-        size_t trail;
         char32_t code;
-        unsigned char lower, upper;
-        if (!Utf8Lead(b, &trail, &code, &lower, &upper)) {
-            *out++ = 0xFFFD;
-            ++i;
-            continue;
-        }
-        size_t k = 1;
-        for (; k <= trail && i + k < n; ++k) {
-            unsigned char t = s[i + k];
-            if (t < lower || t > upper) break;
-            lower = 0x80, upper = 0xBF;
-            code = code << 6 | (t & 0x3F);
-        }
-        i += k;
-        if (k <= trail) {
-            *out++ = 0xFFFD;
-        } else if (code < 0x10000) {
+        i += ReadUtf8(s + i, n - i, &code);
+        if (code < 0x10000) {
             *out++ = static_cast<char16_t>(code);
         } else {
             code -= 0x10000;
@@ -430,24 +392,117 @@ std::string CharsetOfContentType(const std::string& content) {
     return content.substr(start, i - start);
 }
 
+namespace {
+
+// Where the ASCII that starts at s[i] ends, eight bytes at a time where it can.
+size_t AsciiEnd(const unsigned char* s, size_t i, size_t n) {
+    for (uint64_t word; i + 8 <= n; i += 8) {
+        std::memcpy(&word, s + i, 8);
+        if (word & 0x8080808080808080ull) break;
+    }
+    while (i < n && s[i] < 0x80) ++i;
+    return i;
+}
+
+}  // namespace
+
+size_t ReadUtf8(const unsigned char* s, size_t n, char32_t* code) {
+    unsigned char b = s[0];
+    if (b < 0x80) {
+        *code = b;
+        return 1;
+    }
+    // The lead byte: how many bytes follow, its bits, and the range of the first byte that
+    // follows (no overlong forms, no surrogates, nothing past U+10FFFF).
+    size_t trail;
+    char32_t value;
+    unsigned char lower = 0x80, upper = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF) {
+        trail = 1, value = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        trail = 2, value = b & 0x0F;
+        if (b == 0xE0) lower = 0xA0;
+        if (b == 0xED) upper = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        trail = 3, value = b & 0x07;
+        if (b == 0xF0) lower = 0x90;
+        if (b == 0xF4) upper = 0x8F;
+    } else {
+        *code = 0xFFFD;
+        return 1;
+    }
+    size_t k = 1;
+    for (; k <= trail && k < n; ++k) {
+        if (s[k] < lower || s[k] > upper) break;
+        lower = 0x80, upper = 0xBF;
+        value = value << 6 | (s[k] & 0x3F);
+    }
+    *code = k > trail ? value : 0xFFFD;
+    return k;
+}
+
 bool IsValidUtf8(const char* bytes, size_t n) {
     const auto* s = reinterpret_cast<const unsigned char*>(bytes);
     for (size_t i = 0; i < n;) {
         if (s[i] < 0x80) {
-            ++i;
+            i = AsciiEnd(s, i + 1, n);
             continue;
         }
-        size_t trail;
         char32_t code;
-        unsigned char lower, upper;
-        if (!Utf8Lead(s[i], &trail, &code, &lower, &upper) || n - i <= trail) return false;
-        for (size_t k = 1; k <= trail; ++k) {
-            if (s[i + k] < lower || s[i + k] > upper) return false;
-            lower = 0x80, upper = 0xBF;
-        }
-        i += trail + 1;
+        size_t length = ReadUtf8(s + i, n - i, &code);
+        if (code == 0xFFFD && !(length == 3 && s[i] == 0xEF && s[i + 1] == 0xBF && s[i + 2] == 0xBD)) return false;
+        i += length;
     }
     return true;
+}
+
+void AppendUtf8(char32_t code, std::string* text) {
+    if (code < 0x80) {
+        text->push_back(static_cast<char>(code));
+        return;
+    }
+    if (code < 0x800) {
+        text->push_back(static_cast<char>(0xC0 | (code >> 6)));
+    } else {
+        if (code < 0x10000) {
+            text->push_back(static_cast<char>(0xE0 | (code >> 12)));
+        } else {
+            text->push_back(static_cast<char>(0xF0 | (code >> 18)));
+            text->push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+        }
+        text->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    }
+    text->push_back(static_cast<char>(0x80 | (code & 0x3F)));
+}
+
+std::string Utf16ToUtf8(const char16_t* text, size_t count) {
+    std::string out(count * 3, '\0');  // a unit never takes more than three bytes, a pair four
+    char* o = &out[0];
+    for (size_t i = 0; i < count; ++i) {
+        char32_t c = text[i];
+        if (c < 0x80) {
+            *o++ = static_cast<char>(c);
+            continue;
+        }
+        if (c >= 0xD800 && c <= 0xDFFF) {
+            bool pair = c <= 0xDBFF && i + 1 < count && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+            c = pair ? 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00) : 0xFFFD;
+        }
+        if (c < 0x800) {
+            *o++ = static_cast<char>(0xC0 | (c >> 6));
+        } else {
+            if (c < 0x10000) {
+                *o++ = static_cast<char>(0xE0 | (c >> 12));
+            } else {
+                *o++ = static_cast<char>(0xF0 | (c >> 18));
+                *o++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            }
+            *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        }
+        *o++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
+    out.resize(o - out.data());
+    return out;
 }
 
 bool DecodeUtf16(const std::string& bytes, bool bigEndian, std::u16string* text) {
@@ -513,8 +568,7 @@ PageHead ReadPageHead(const char* body, size_t count) {
 }
 
 int UndeclaredCodePage(const char* bytes, size_t count) {
-    bool high = false;
-    for (size_t k = 0; k < count && !high; ++k) high = static_cast<unsigned char>(bytes[k]) >= 0x80;
+    bool high = AsciiEnd(reinterpret_cast<const unsigned char*>(bytes), 0, count) < count;
     return high && IsValidUtf8(bytes, count) ? kCodePageUtf8 : kCodePageShiftJis;
 }
 
@@ -564,4 +618,76 @@ std::u16string DecodeBody(const char* body, size_t count, int codePage, CodePage
     // Not even that: each byte as the character of its value, which at least never fails.
     text.assign(b, b + count);
     return text;
+}
+
+namespace {
+
+// Code pages in which every byte below 0x80 is the ASCII character and no character's bytes
+// hold one below 0x40 (the lead and trail bytes of code page 932, 936, 949, 950 and EUC-JP
+// are 0x40 and above; the rest are single-byte).
+bool KeepsAscii(int codePage) {
+    switch (codePage) {
+        case kCodePageShiftJis: case 936: case 949: case 950: case kCodePageEucJp:
+        case 874: case 866: case 10000: case 20866: case 21866:
+            return true;
+        default:
+            return (codePage >= 1250 && codePage <= 1258) || (codePage >= 28591 && codePage <= 28606);
+    }
+}
+
+// Where the run of bytes that the platform must read, starting at the byte above 0x7F at
+// s[i], ends: at the next '<', which no character's bytes hold here (it is below 0x40), so a
+// run is a whole text or tag, not a word.
+size_t ForeignEnd(const unsigned char* s, size_t i, size_t n) {
+    const void* open = std::memchr(s + i, '<', n - i);
+    return open ? static_cast<const unsigned char*>(open) - s : n;
+}
+
+// The body as UTF-8 in a code page that KeepsAscii: its ASCII as it is, and only the runs
+// with bytes above 0x7F decoded by the platform, all in one call (each followed by a '<',
+// which no run holds), since markup is most of most pages. False when the platform cannot.
+bool AsciiKeptAsUtf8(const unsigned char* s, size_t n, int codePage, CodePageDecoder decoder, std::string* out) {
+    std::string foreign;
+    size_t runs = 0;
+    for (size_t i = AsciiEnd(s, 0, n); i < n; i = AsciiEnd(s, i, n)) {
+        size_t end = ForeignEnd(s, i, n);
+        foreign.append(reinterpret_cast<const char*>(s + i), end - i);
+        foreign.push_back('<');
+        ++runs;
+        i = end;
+    }
+    std::u16string wide;
+    if (runs && !decoder(codePage, foreign.data(), foreign.size(), &wide)) return false;
+    if (codePage == kCodePageEucJp) PutAsCodePage932Has(&wide, 0);
+    std::string decoded = Utf16ToUtf8(wide.data(), wide.size());
+    if (static_cast<size_t>(std::count(decoded.begin(), decoded.end(), '<')) != runs) return false;
+    out->clear();
+    out->reserve(n + decoded.size());
+    size_t from = 0;
+    for (size_t i = 0; i < n;) {
+        size_t ascii = AsciiEnd(s, i, n);
+        out->append(reinterpret_cast<const char*>(s + i), ascii - i);
+        if (ascii >= n) break;
+        size_t separator = decoded.find('<', from);
+        out->append(decoded, from, separator - from);
+        from = separator + 1;
+        i = ForeignEnd(s, ascii, n);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string_view BodyAsUtf8(const char* body, size_t count, int codePage, CodePageDecoder decoder,
+                            std::string* converted) {
+    if (!body) return std::string_view();
+    if (codePage == kCodePageUtf8) {
+        size_t skip = StartsWith(body, count, "\xEF\xBB\xBF", 3) ? 3 : 0;
+        return std::string_view(body + skip, count - skip);
+    }
+    const auto* s = reinterpret_cast<const unsigned char*>(body);
+    if (decoder && KeepsAscii(codePage) && AsciiKeptAsUtf8(s, count, codePage, decoder, converted)) return *converted;
+    std::u16string text = DecodeBody(body, count, codePage, decoder);
+    *converted = Utf16ToUtf8(text.data(), text.size());
+    return *converted;
 }

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 // Windows code page numbers. UTF-16 is no code page that MultiByteToWideChar knows: its units
 // are read here (DecodeUtf16).
@@ -28,8 +29,17 @@ int CodePageOfCharset(const std::string& label);
 // value. Empty when there is none.
 std::string CharsetOfContentType(const std::string& content);
 
+// One character of UTF-8 at s (count > 0 bytes there): its code point in *code and its length;
+// for an invalid sequence, U+FFFD and the length of its longest valid beginning (at least one
+// byte), as browsers decode it.
+size_t ReadUtf8(const unsigned char* s, size_t count, char32_t* code);
+
 bool IsValidUtf8(const char* bytes, size_t count);
 inline bool IsValidUtf8(const std::string& bytes) { return IsValidUtf8(bytes.data(), bytes.size()); }
+
+void AppendUtf8(char32_t code, std::string* text);
+// UTF-16 as UTF-8; a lone surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(const char16_t* text, size_t count);
 
 // UTF-16 bytes as units; false for an odd number of bytes.
 bool DecodeUtf16(const std::string& bytes, bool bigEndian, std::u16string* text);
@@ -79,3 +89,9 @@ using CodePageDecoder = bool (*)(int codePage, const char* bytes, size_t count, 
 // here; EUC-JP and ISO-2022-JP (through EUC-JP) by the platform, their JIS characters then put
 // as code page 932 has them (AsCodePage932Has), so one text reads the same in all three.
 std::u16string DecodeBody(const char* body, size_t count, int codePage, CodePageDecoder decoder);
+
+// The body as UTF-8, which the text reader (page_text.h) reads: a UTF-8 body as it is, its
+// mark skipped and its invalid bytes left for the reader to replace; any other decoded
+// (DecodeBody) and written as UTF-8 into *converted, which the answer then points into.
+std::string_view BodyAsUtf8(const char* body, size_t count, int codePage, CodePageDecoder decoder,
+                            std::string* converted);

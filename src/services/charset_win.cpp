@@ -53,6 +53,6 @@ bool DecodeStrictly(int codePage, const std::string& bytes, std::u16string* text
     return Decode(codePage, 0, bytes.data(), bytes.size(), text);
 }
 
-std::u16string DecodePageBody(const char* body, size_t count, const std::string& contentType) {
-    return DecodeBody(body, count, BodyCodePage(body, count, contentType), DecodeCodePage);
+std::string_view PageBodyAsUtf8(const char* body, size_t count, const std::string& contentType, std::string* converted) {
+    return BodyAsUtf8(body, count, BodyCodePage(body, count, contentType), DecodeCodePage, converted);
 }

@@ -16,6 +16,6 @@ bool DecodeCodePage(int codePage, const char* bytes, size_t count, std::u16strin
 // in units, ISO-2022-JP through EUC-JP.
 bool DecodeStrictly(int codePage, const std::string& bytes, std::u16string* text);
 
-// A page's body as text in its character set (BodyCodePage, with the answer's Content-Type
-// header when the fetcher had one); never fails (DecodeBody).
-std::u16string DecodePageBody(const char* body, size_t count, const std::string& contentType);
+// A page's body as UTF-8 for the text reader (BodyAsUtf8), in its character set (BodyCodePage,
+// with the answer's Content-Type header when the fetcher had one); never fails.
+std::string_view PageBodyAsUtf8(const char* body, size_t count, const std::string& contentType, std::string* converted);

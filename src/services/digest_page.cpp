@@ -28,8 +28,9 @@ std::string Md5(const char* bytes, size_t count) {
 std::string DigestBody(const char* body, size_t count, Comparison comparison, const std::string& contentType,
                        std::string* text) {
     bool textComparison = comparison == Comparison::Text || comparison == Comparison::TextNoNumbers;
-    std::u16string decoded;
-    if (textComparison || text) decoded = DecodePageBody(body, count, contentType);
+    std::string converted;
+    std::string_view decoded;
+    if (textComparison || text) decoded = PageBodyAsUtf8(body, count, contentType, &converted);
 
     std::string digest;
     if (textComparison) {

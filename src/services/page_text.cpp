@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "services/character_references.h"
+#include "services/charset.h"
 
 namespace {
 
@@ -97,27 +98,66 @@ constexpr Element kElements[] = {
 
 constexpr size_t kLongestElementName = 10;  // figcaption
 
-unsigned FlagsOf(const char* name) {
-    size_t low = 0, high = sizeof kElements / sizeof kElements[0];
-    while (low < high) {
-        size_t middle = (low + high) / 2;
-        int order = std::strcmp(name, kElements[middle].name);
-        if (order == 0) return kElements[middle].flags;
-        if (order < 0) {
-            high = middle;
-        } else {
-            low = middle + 1;
+// Where the elements of each first letter begin in kElements, which is sorted.
+struct LetterIndex {
+    unsigned char first[27];
+    constexpr LetterIndex() : first() {
+        size_t k = 0;
+        for (int letter = 0; letter < 26; ++letter) {
+            while (k < sizeof kElements / sizeof kElements[0] && kElements[k].name[0] < 'a' + letter) ++k;
+            first[letter] = static_cast<unsigned char>(k);
         }
+        first[26] = static_cast<unsigned char>(sizeof kElements / sizeof kElements[0]);
+    }
+};
+constexpr LetterIndex kLetterIndex;
+
+// The flags of the element named (lower case, length bytes, starting with a letter); 0 for
+// every element not in the table. Called for every tag, so it looks only at the elements of
+// the name's first letter.
+unsigned FlagsOf(const char* name, size_t length) {
+    int letter = name[0] - 'a';
+    if (letter < 0 || letter >= 26) return 0;
+    for (size_t k = kLetterIndex.first[letter]; k < kLetterIndex.first[letter + 1]; ++k) {
+        const char* candidate = kElements[k].name;
+        size_t m = 0;
+        while (m < length && candidate[m] != '\0' && candidate[m] == name[m]) ++m;
+        if (m == length && candidate[m] == '\0') return kElements[k].flags;
     }
     return 0;
 }
 
+// How the text reader sees each byte of UTF-8 text.
+enum ByteClass : unsigned char {
+    kPlain,    // shown as it is
+    kSpace,    // ' ', '\t', '\n', '\r', '\f'
+    kOpen,     // '<'
+    kAmp,      // '&'
+    kDigit,    // '0' to '9'
+    kNothing,  // NUL, the other C0 controls and DEL: shown as nothing
+    kHigh,     // starts a character beyond ASCII (or is a stray byte of one)
+};
+
+struct ByteClasses {
+    ByteClass of[256];
+    constexpr ByteClasses() : of() {
+        for (int b = 0; b < 256; ++b) {
+            of[b] = b >= 0x80 ? kHigh : b < 0x20 || b == 0x7F ? kNothing : kPlain;
+        }
+        for (char c : {' ', '\t', '\n', '\r', '\f'}) of[static_cast<unsigned char>(c)] = kSpace;
+        of[static_cast<unsigned char>('<')] = kOpen;
+        of[static_cast<unsigned char>('&')] = kAmp;
+        for (int b = '0'; b <= '9'; ++b) of[b] = kDigit;
+    }
+};
+constexpr ByteClasses kClasses;
+
 // The HTML tokenizer's white space, which separates a tag's name and attributes.
-bool IsTagSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f'; }
+bool IsTagSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
-bool IsAsciiLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+bool IsAsciiLetter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-char16_t AsciiLower(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 0x20) : c; }
+unsigned char AsciiLower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 0x20) : c; }
 
 // White space beyond ASCII's, as Unicode has it, and the no-break spaces with it.
 bool IsWideSpace(char32_t c) {
@@ -125,49 +165,36 @@ bool IsWideSpace(char32_t c) {
            c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
 }
 
-// The lines being written: each character goes through Put, each line end through EndLine;
-// spaces are held back until a character follows them on the same line.
+// The lines being written: text goes through Append and Put, line ends through EndLine;
+// spaces are held back until something shown follows them on the same line.
 class LineWriter {
 public:
-    explicit LineWriter(bool withoutNumbers, size_t expected) : withoutNumbers_(withoutNumbers) {
-        out_.reserve(expected);
-    }
+    LineWriter(bool withoutNumbers, size_t expected) : withoutNumbers_(withoutNumbers) { out_.reserve(expected); }
 
-    bool hidden = false;  // within a template: nothing is shown
+    bool hidden = false;   // within a template: nothing is shown
     int preformatted = 0;  // how many preformatted elements are open
+
+    // Bytes shown as they are: valid UTF-8 with no space, control or (without numbers) digit.
+    void Append(const unsigned char* bytes, size_t count) {
+        if (Begin()) out_.append(reinterpret_cast<const char*>(bytes), count);
+    }
 
     void Put(char32_t c) {
         if (c < 0x80) {
-            if (c > 0x20 && c != 0x7F) {
-                if (withoutNumbers_ && c >= u'0' && c <= u'9') return;
-                if (Begin()) out_.push_back(static_cast<char>(c));
-            } else if (c == u'\n' || c == u'\r') {
-                if (preformatted) {
-                    EndLine();
-                } else {
-                    Space();
-                }
-            } else if (c == u' ' || c == u'\t' || c == u'\f') {
-                Space();
-            }
-            return;  // NUL, the other controls and DEL show nothing
+            if (kClasses.of[c] == kSpace) return Space(c == '\n' || c == '\r');
+            if (kClasses.of[c] == kNothing || (withoutNumbers_ && kClasses.of[c] == kDigit)) return;
+        } else if (IsWideSpace(c)) {
+            return Space(false);
+        } else if (c == 0xFEFF || (withoutNumbers_ && c >= 0xFF10 && c <= 0xFF19)) {
+            return;  // a zero-width no-break space (a byte-order mark mid-page), a digit
         }
-        if (IsWideSpace(c)) return Space();
-        if (c == 0xFEFF) return;  // a zero-width no-break space: a byte-order mark mid-page
-        if (withoutNumbers_ && c >= 0xFF10 && c <= 0xFF19) return;
-        if (!Begin()) return;
-        if (c < 0x800) {
-            out_.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        } else {
-            if (c < 0x10000) {
-                out_.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            } else {
-                out_.push_back(static_cast<char>(0xF0 | (c >> 18)));
-                out_.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            }
-            out_.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        }
-        out_.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        if (Begin()) AppendUtf8(c, &out_);
+    }
+
+    // White space; a line end in the source ends the line within preformatted text.
+    void Space(bool lineEnd) {
+        if (lineEnd && preformatted) return EndLine();
+        if (lineHasText_ && !hidden) pendingSpace_ = true;
     }
 
     void EndLine() {
@@ -176,13 +203,11 @@ public:
         pendingSpace_ = false;
     }
 
+    bool withoutNumbers() const { return withoutNumbers_; }
     std::string Take() { return std::move(out_); }
 
 private:
-    void Space() {
-        if (lineHasText_ && !hidden) pendingSpace_ = true;
-    }
-    // Before a shown character: the line's separator or the space held back. False when
+    // Before something shown: the line's separator or the space held back. False when
     // nothing may be shown.
     bool Begin() {
         if (hidden) return false;
@@ -204,7 +229,13 @@ private:
 
 class Extractor {
 public:
-    Extractor(const char16_t* s, size_t n, bool withoutNumbers) : s_(s), n_(n), writer_(withoutNumbers, n / 2) {}
+    Extractor(std::string_view page, bool withoutNumbers)
+        : s_(reinterpret_cast<const unsigned char*>(page.data())), n_(page.size()),
+          writer_(withoutNumbers, page.size() / 4) {
+        for (int b = 0; b < 256; ++b) {
+            verbatim_[b] = kClasses.of[b] == kPlain || (kClasses.of[b] == kDigit && !withoutNumbers);
+        }
+    }
 
     std::string Run() {
         size_t i = 0;
@@ -216,66 +247,135 @@ public:
     }
 
 private:
+    // Where c is at or after from; npos when it is not.
+    size_t Next(size_t from, unsigned char c) const {
+        if (from >= n_) return std::string::npos;
+        const void* hit = std::memchr(s_ + from, c, n_ - from);
+        return hit ? static_cast<const unsigned char*>(hit) - s_ : std::string::npos;
+    }
+
+    // The length of the character at s[j] when it is shown exactly as its bytes are: ASCII
+    // other than spaces, controls, '<' and '&' where they mean more, and left-out digits;
+    // valid UTF-8 other than the spaces, digits and marks that Put treats apart. 0 for any
+    // other.
+    size_t ShownAsIs(size_t j, size_t end, bool stopAtTag, bool decode) const {
+        unsigned char b = s_[j];
+        switch (kClasses.of[b]) {
+            case kPlain:
+                return 1;
+            case kDigit:
+                return writer_.withoutNumbers() ? 0 : 1;
+            case kOpen:
+                return stopAtTag ? 0 : 1;
+            case kAmp:
+                return decode ? 0 : 1;
+            case kHigh: {
+                // Most text beyond ASCII is kana and kanji, U+3000 to U+CFFF: three bytes, of
+                // which only U+3000 itself is a space.
+                if (b >= 0xE3 && b <= 0xEC && j + 2 < end && (s_[j + 1] & 0xC0) == 0x80 && (s_[j + 2] & 0xC0) == 0x80) {
+                    return (b == 0xE3 && s_[j + 1] == 0x80 && s_[j + 2] == 0x80) ? 0 : 3;
+                }
+                char32_t code;
+                size_t read = ReadUtf8(s_ + j, end - j, &code);
+                if (IsWideSpace(code) || code == 0xFEFF || (code >= 0xFF10 && code <= 0xFF19 && writer_.withoutNumbers())) {
+                    return 0;
+                }
+                return code != 0xFFFD || (read == 3 && b == 0xEF) ? read : 0;  // a replacement is Put's
+            }
+            default:
+                return 0;
+        }
+    }
+
+    // Where the run of bytes from s[i] that are shown as they are ends: characters ShownAsIs,
+    // and single ' 's between them, which stay one space anyway.
+    size_t ShownRun(size_t i, size_t end, bool stopAtTag, bool decode) const {
+        size_t j = i;
+        while (j < end) {
+            if (verbatim_[s_[j]]) {
+                ++j;  // the common case, looked at first
+            } else if (size_t length = ShownAsIs(j, end, stopAtTag, decode)) {
+                j += length;
+            } else if (s_[j] == ' ' && j > i && j + 1 < end &&
+                       (verbatim_[s_[j + 1]] || ShownAsIs(j + 1, end, stopAtTag, decode))) {
+                ++j;
+            } else {
+                break;
+            }
+        }
+        return j;
+    }
+
     // Puts s[i..end) as text, references decoded when asked, up to the first '<' when asked;
     // returns where it stopped.
     size_t Text(size_t i, size_t end, bool decode, bool stopAtTag) {
         while (i < end) {
-            char16_t c = s_[i];
-            if (c == u'<' && stopAtTag) return i;
-            if (c == u'&' && decode) {
-                char32_t code = 0;
-                if (size_t read = ReadCharacterReference(s_ + i, end - i, &code)) {
-                    writer_.Put(code);
-                    i += read;
-                    continue;
-                }
-            }
-            if (c >= 0xD800 && c <= 0xDFFF) {
-                bool pair = c <= 0xDBFF && i + 1 < end && s_[i + 1] >= 0xDC00 && s_[i + 1] <= 0xDFFF;
-                writer_.Put(pair ? 0x10000 + ((char32_t(c) - 0xD800) << 10) + (s_[i + 1] - 0xDC00) : 0xFFFD);
-                i += pair ? 2 : 1;
+            size_t run = ShownRun(i, end, stopAtTag, decode);
+            if (run > i) {
+                writer_.Append(s_ + i, run - i);
+                i = run;
                 continue;
             }
-            writer_.Put(c);
-            ++i;
+            unsigned char b = s_[i];
+            switch (kClasses.of[b]) {
+                case kOpen:
+                    return i;
+                case kAmp: {
+                    char32_t code = 0;
+                    size_t read = ReadCharacterReference(reinterpret_cast<const char*>(s_) + i, end - i, &code);
+                    writer_.Put(read ? code : U'&');
+                    i += read ? read : 1;
+                    break;
+                }
+                case kHigh: {
+                    char32_t code = 0;
+                    i += ReadUtf8(s_ + i, end - i, &code);
+                    writer_.Put(code);
+                    break;
+                }
+                default:  // spaces, digits left out, controls
+                    writer_.Put(b);
+                    ++i;
+                    break;
+            }
         }
         return i;
     }
 
-    // Where what starts at s[from] ends: just past the first '>', or the end of the page.
-    size_t PastNext(size_t from, char16_t what) const {
-        while (from < n_ && s_[from] != what) ++from;
-        return from < n_ ? from + 1 : n_;
+    // Just past the first c at or after from; the end of the page when there is none.
+    size_t PastNext(size_t from, unsigned char c) const {
+        size_t at = Next(from, c);
+        return at == std::string::npos ? n_ : at + 1;
     }
 
     // The markup that starts with the '<' at s[i]; returns where the text goes on.
     size_t Markup(size_t i) {
         size_t j = i + 1;
-        char16_t next = j < n_ ? s_[j] : 0;
-        if (next == u'!') {
-            if (j + 2 < n_ && s_[j + 1] == u'-' && s_[j + 2] == u'-') return PastComment(j + 3);
-            return PastNext(j, u'>');  // <!DOCTYPE ...>, <![CDATA[ ...>: bogus comments
+        unsigned char next = j < n_ ? s_[j] : 0;
+        if (next == '!') {
+            if (j + 2 < n_ && s_[j + 1] == '-' && s_[j + 2] == '-') return PastComment(j + 3);
+            return PastNext(j, '>');  // <!DOCTYPE ...>, <![CDATA[ ...>: bogus comments
         }
-        if (next == u'?') return PastNext(j, u'>');
-        if (next == u'/') {
-            char16_t after = j + 1 < n_ ? s_[j + 1] : 0;
+        if (next == '?') return PastNext(j, '>');
+        if (next == '/') {
+            unsigned char after = j + 1 < n_ ? s_[j + 1] : 0;
             if (IsAsciiLetter(after)) return Tag(j + 1, true);
-            if (after == u'>') return j + 2;  // "</>" is nothing
-            if (j + 1 < n_) return PastNext(j + 1, u'>');
+            if (after == '>') return j + 2;  // "</>" is nothing
+            if (j + 1 < n_) return PastNext(j + 1, '>');
         } else if (IsAsciiLetter(next)) {
             return Tag(j, false);
         }
-        writer_.Put(u'<');  // starts no markup: a reader sees it
+        writer_.Put(U'<');  // starts no markup: a reader sees it
         return j;
     }
 
     // A comment whose "<!--" ends just before s[k]: "<!-->" and "<!--->" end at once, any
     // other at the next "-->".
     size_t PastComment(size_t k) const {
-        if (k < n_ && s_[k] == u'>') return k + 1;
-        if (k + 1 < n_ && s_[k] == u'-' && s_[k + 1] == u'>') return k + 2;
-        for (; k + 2 < n_; ++k) {
-            if (s_[k] == u'-' && s_[k + 1] == u'-' && s_[k + 2] == u'>') return k + 3;
+        if (k < n_ && s_[k] == '>') return k + 1;
+        if (k + 1 < n_ && s_[k] == '-' && s_[k + 1] == '>') return k + 2;
+        for (size_t at = Next(k, '>'); at != std::string::npos; at = Next(at + 1, '>')) {
+            if (at >= k + 2 && s_[at - 1] == '-' && s_[at - 2] == '-') return at + 1;
         }
         return n_;
     }
@@ -285,19 +385,21 @@ private:
     // white space or '>', so a '>' in quotes ends nothing.
     size_t PastTag(size_t k) const {
         for (;;) {
-            while (k < n_ && (IsTagSpace(s_[k]) || s_[k] == u'/')) ++k;
+            while (k < n_ && (IsTagSpace(s_[k]) || s_[k] == '/')) ++k;
             if (k >= n_) return std::string::npos;
-            if (s_[k] == u'>') return k + 1;
+            if (s_[k] == '>') return k + 1;
             ++k;  // a leading '=' belongs to the name
-            while (k < n_ && !IsTagSpace(s_[k]) && s_[k] != u'/' && s_[k] != u'>' && s_[k] != u'=') ++k;
+            while (k < n_ && !IsTagSpace(s_[k]) && s_[k] != '/' && s_[k] != '>' && s_[k] != '=') ++k;
             while (k < n_ && IsTagSpace(s_[k])) ++k;
-            if (k >= n_ || s_[k] != u'=') continue;
+            if (k >= n_ || s_[k] != '=') continue;
             ++k;
             while (k < n_ && IsTagSpace(s_[k])) ++k;
-            if (k < n_ && (s_[k] == u'"' || s_[k] == u'\'')) {
-                k = PastNext(k + 1, s_[k]);
+            if (k < n_ && (s_[k] == '"' || s_[k] == '\'')) {
+                size_t close = Next(k + 1, s_[k]);
+                if (close == std::string::npos) return std::string::npos;
+                k = close + 1;
             } else {
-                while (k < n_ && !IsTagSpace(s_[k]) && s_[k] != u'>') ++k;
+                while (k < n_ && !IsTagSpace(s_[k]) && s_[k] != '>') ++k;
             }
         }
     }
@@ -306,13 +408,13 @@ private:
     // of the page when there is none.
     size_t EndTag(size_t from, const char* name) const {
         size_t length = std::strlen(name);
-        for (size_t k = from; k + 1 < n_; ++k) {
-            if (s_[k] != u'<' || s_[k + 1] != u'/') continue;
+        for (size_t k = Next(from, '<'); k != std::string::npos; k = Next(k + 1, '<')) {
+            if (k + 2 + length > n_ || s_[k + 1] != '/') continue;
             size_t m = 0;
-            while (m < length && k + 2 + m < n_ && AsciiLower(s_[k + 2 + m]) == char16_t(name[m])) ++m;
+            while (m < length && AsciiLower(s_[k + 2 + m]) == static_cast<unsigned char>(name[m])) ++m;
             if (m < length) continue;
             size_t after = k + 2 + length;
-            if (after >= n_ || IsTagSpace(s_[after]) || s_[after] == u'/' || s_[after] == u'>') return k;
+            if (after >= n_ || IsTagSpace(s_[after]) || s_[after] == '/' || s_[after] == '>') return k;
         }
         return n_;
     }
@@ -322,15 +424,15 @@ private:
         char name[kLongestElementName + 1];
         size_t length = 0;
         bool known = true;
-        for (; k < n_ && !IsTagSpace(s_[k]) && s_[k] != u'/' && s_[k] != u'>'; ++k) {
-            char16_t c = AsciiLower(s_[k]);
+        for (; k < n_ && !IsTagSpace(s_[k]) && s_[k] != '/' && s_[k] != '>'; ++k) {
+            unsigned char c = AsciiLower(s_[k]);
             if (length == kLongestElementName || c >= 0x80) known = false;
             if (known) name[length++] = static_cast<char>(c);
         }
         name[length] = '\0';
         size_t after = PastTag(k);
         if (after == std::string::npos) return n_;  // never ends: nothing of it shows
-        unsigned flags = known ? FlagsOf(name) : 0;
+        unsigned flags = known ? FlagsOf(name, length) : 0;
         if (flags & kBlock) writer_.EndLine();
         if (endTag) {
             if ((flags & kPreformatted) && writer_.preformatted > 0) --writer_.preformatted;
@@ -349,15 +451,15 @@ private:
         return close;
     }
 
-    const char16_t* s_;
+    const unsigned char* s_;
     size_t n_;
     LineWriter writer_;
+    bool verbatim_[256];  // ASCII shown as it is wherever it stands: ShownAsIs's quick answer
     int templates_ = 0;
 };
 
 }  // namespace
 
-std::string ExtractPageText(const char16_t* text, size_t count, bool withoutNumbers) {
-    if (!text) return std::string();
-    return Extractor(text, count, withoutNumbers).Run();
+std::string ExtractPageText(std::string_view page, bool withoutNumbers) {
+    return Extractor(page, withoutNumbers).Run();
 }

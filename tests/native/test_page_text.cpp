@@ -11,9 +11,8 @@
 
 namespace {
 
-std::u16string Utf8(const std::string& bytes) { return DecodeBody(bytes.data(), bytes.size(), kCodePageUtf8, nullptr); }
-std::string Text(const std::string& page) { return ExtractPageText(Utf8(page), false); }
-std::string NoNumbers(const std::string& page) { return ExtractPageText(Utf8(page), true); }
+std::string Text(const std::string& page) { return ExtractPageText(page, false); }
+std::string NoNumbers(const std::string& page) { return ExtractPageText(page, true); }
 
 struct Case {
     std::string page, text;
@@ -38,6 +37,7 @@ TEST(PageText, MarkupAndWhatHiddenElementsHoldAreLeftOut) {
         {"a < b, c<3 and d <= e", "a < b, c<3 and d <= e"},  // no tag starts there
         {"a<b c=\"never closed>text", "a"},
         {"a<p", "a"},
+        {std::string("a<br\0\0\0>b", 10), "ab"},  // a name with NULs is no element's, whatever it starts with
         {"a<!-- never closed <p>b</p>", "a"},
         {"a<script>never closed</p>", "a"},
         {"", ""},
@@ -91,13 +91,13 @@ TEST(PageText, NumbersIgnoredDropsDigitRunsBeforeSpacesAndLinesAreMade) {
 
 TEST(PageText, InvisibleCharactersGoAndBrokenOnesAreReplaced) {
     EXPECT_EQ(Text(std::string("a\0b\x01" "c\x7F" "d\xEF\xBB\xBF" "e", 12)), "abcde");
-    std::u16string lone = u"a";
-    lone += char16_t(0xD800);
-    lone += u"b";
-    lone += char16_t(0xDC00);
-    EXPECT_EQ(ExtractPageText(lone, false), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
-    EXPECT_EQ(ExtractPageText(u"\U0001F600", false), "\xF0\x9F\x98\x80");
-    EXPECT_EQ(ExtractPageText(nullptr, 0, false), "");
+    // Broken UTF-8 reads as U+FFFD, a sequence's longest valid beginning as one.
+    EXPECT_EQ(Text("a\xFF" "b\xE6\x97" "c\xED\xA0\x80" "d\xF0\x9F\x98\x80"),
+              "a\xEF\xBF\xBD" "b\xEF\xBF\xBD" "c\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD" "d\xF0\x9F\x98\x80");
+    // A lone surrogate of UTF-16, on its way to UTF-8.
+    const char16_t lone[] = {u'a', 0xD800, u'b', 0xDC00};
+    EXPECT_EQ(Utf16ToUtf8(lone, 4), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+    EXPECT_EQ(ExtractPageText(std::string_view(), false), "");
 }
 
 // Bodies that would take quadratic time in a scan that looks again from the start of an
@@ -172,6 +172,29 @@ TEST(PageCharset, BadBytesAreReplacedAndNothingFails) {
     EXPECT_EQ(Decoded("a\xE6\x97\xA5", 12345), u"a\u65E5");
     EXPECT_EQ(Decoded("a\x93", 12345), u"a\x93");
     EXPECT_EQ(DecodeBody("a\x93", 2, 12345, nullptr), u"a\x93");  // not even 932: bytes as characters
+}
+
+// The platform is asked once, for the runs beyond ASCII alone; the rest is the body's own.
+std::string g_asked;
+int g_calls = 0;
+bool RecordingDecoder(int codePage, const char* bytes, size_t count, std::u16string* text) {
+    ++g_calls;
+    g_asked.assign(bytes, count);
+    return FakeDecoder(codePage, bytes, count, text);
+}
+
+TEST(PageCharset, OnlyWhatIsBeyondAsciiGoesToThePlatformInOneCall) {
+    std::string converted;
+    const std::string body = "<p class=x>a\xA1\xC1Zz b\xA1\xC1</p>";
+    EXPECT_EQ(BodyAsUtf8(body.data(), body.size(), kCodePageEucJp, RecordingDecoder, &converted),
+              "<p class=x>a\xEF\xBD\x9EZz b\xEF\xBD\x9E</p>");
+    EXPECT_EQ(g_calls, 1);
+    EXPECT_EQ(g_asked, "\xA1\xC1Zz b\xA1\xC1<");  // from the first byte beyond ASCII to the next tag
+    // Without a code page of the platform's, the body reads as if it declared none.
+    EXPECT_EQ(BodyAsUtf8(body.data(), body.size(), 12345, RecordingDecoder, &converted),
+              "<p class=x>a\xC2\xA1\xC3\x81Zz b\xC2\xA1\xC3\x81</p>");
+    // UTF-8 is read where it is, its mark left out.
+    EXPECT_EQ(BodyAsUtf8("\xEF\xBB\xBFok", 5, kCodePageUtf8, nullptr, &converted), "ok");
 }
 
 }  // namespace
