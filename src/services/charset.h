@@ -1,5 +1,5 @@
 // The character set of a page: what its body declares, what is read when it declares
-// nothing, and the body decoded to UTF-16. Pure: turning bytes of a Windows code page into
+// nothing, and the body decoded (to UTF-16, or to UTF-8 for the text reader). Pure: turning bytes of a Windows code page into
 // characters is the platform's, handed in as a CodePageDecoder (charset_win.h gives the
 // band's, through MultiByteToWideChar); UTF-8, UTF-16 and the step from ISO-2022-JP to EUC-JP
 // are read here.
@@ -17,7 +17,6 @@ constexpr int kCodePageEucJp = 20932;
 constexpr int kCodePageIso2022Jp = 50220;
 constexpr int kCodePageUtf16Le = 1200;
 constexpr int kCodePageUtf16Be = 1201;
-constexpr int kCodePageWindows1252 = 1252;
 
 // The Windows code page of a charset label as pages write them, in any case and with blanks
 // around it; 0 for a label not in the table. Latin-1 and ASCII labels give 1252, as browsers

@@ -18,6 +18,6 @@ std::string DigestPage(const std::string& host, Comparison comparison, const std
 
 // The same for a body in hand, no fetch: contentType is the answer's Content-Type header
 // (empty when there was none), which names the character set when the body does not.
-// Empty only when the digest itself fails.
+// Empty only when the digest itself fails; out of memory throws (DigestPage catches it).
 std::string DigestBody(const char* body, size_t count, Comparison comparison, const std::string& contentType,
                        std::string* text = nullptr);
