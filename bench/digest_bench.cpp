@@ -53,7 +53,7 @@ int main() {
     std::printf("FetchPage, 10 MB from the fixture: %.1f ms, %.0f MB/s\n", fetchSeconds * 1e3,
                 10.0 / fetchSeconds);
     start = Now();
-    std::string text = DigestPage("fixture.test", 1, "/big/" + std::to_string(size));
+    std::string text = DigestPage("fixture.test", Comparison::Markup, "/big/" + std::to_string(size));
     double stepSeconds = Now() - start;
     std::printf("DigestPage with tag removal, 10 MB: %.1f ms (%s)\n", stepSeconds * 1e3, text.c_str());
     return 0;

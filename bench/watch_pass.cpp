@@ -163,7 +163,7 @@ PassFigures MeasurePasses(int items, int rounds) {
     std::string ini = "[watch]\r\n";
     struct Page {
         std::string host, path;
-        int ignoreMarkup;
+        Comparison comparison;
     };
     std::vector<Page> pages;
     for (int i = 1; i <= items; ++i) {
@@ -171,10 +171,10 @@ PassFigures MeasurePasses(int items, int rounds) {
         FixturePost("/_ctl/set/" + name, std::string(20000, 'a' + i % 26) + "<p>" + name + "</p>");
         ini += "item" + std::to_string(i) + "=" + name + "," + std::to_string(i % 2) +
                ",http://pages.test/page/" + name + "\r\n";
-        pages.push_back({"pages.test", "/page/" + name, i % 2});
+        pages.push_back({"pages.test", "/page/" + name, ComparisonOfFlag(i % 2)});
     }
     if (auto builtIn = ParseWatchItemLine(kBuiltInItemLine)) {
-        pages.push_back({builtIn->host, builtIn->path, builtIn->ignore_markup});
+        pages.push_back({builtIn->host, builtIn->path, builtIn->comparison});
     }
     WriteAppDataIni(ini);
 
@@ -202,7 +202,7 @@ PassFigures MeasurePasses(int items, int rounds) {
         double start = Now();
         {
             PageFetchSession session;  // one fetch thread for the run, as the worker's pass has
-            for (const Page& page : pages) DigestPage(page.host, page.ignoreMarkup, page.path, &session);
+            for (const Page& page : pages) DigestPage(page.host, page.comparison, page.path, &session);
         }
         alone.push_back(Now() - start);
         PumpMessages(50);

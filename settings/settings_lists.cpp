@@ -167,8 +167,6 @@ size_t NextLineBlank(const std::string& text, size_t at) {
     return at;
 }
 
-const Comparison kWordComparisons[] = {Comparison::Text, Comparison::TextNoNumbers};
-
 WatchEntry ParseWatchValue(const std::string& value) {
     WatchEntry entry;
     entry.line = value;
@@ -183,10 +181,8 @@ WatchEntry ParseWatchValue(const std::string& value) {
     size_t addressEnd = NextLineBlank(value, address);
     entry.address = value.substr(address, addressEnd - address);
     size_t word = SkipLineBlanks(value, addressEnd);
-    std::string read = value.substr(word, NextLineBlank(value, word) - word);
-    for (Comparison comparison : kWordComparisons) {
-        if (EqualsIgnoringCase(read, ComparisonWord(comparison))) entry.comparison = comparison;
-    }
+    // The band's own reading of the word: a word it does not know leaves the number's say.
+    ComparisonOfWord(value.substr(word, NextLineBlank(value, word) - word), true, &entry.comparison);
     return entry;
 }
 
@@ -218,14 +214,6 @@ struct ListKeys {
 
 }  // namespace
 
-const char* ComparisonWord(Comparison comparison) {
-    switch (comparison) {
-    case Comparison::Text: return "text";
-    case Comparison::TextNoNumbers: return "text-no-numbers";
-    default: return "";
-    }
-}
-
 std::string ItemLine(const WatchEntry& entry) {
     if (!entry.line.empty()) {
         WatchEntry read = ParseWatchValue(entry.line);
@@ -235,8 +223,8 @@ std::string ItemLine(const WatchEntry& entry) {
     }
     // Flag 1 with a word too, so that a band that knows no words still removes the markup.
     std::string line = entry.title + (entry.comparison == Comparison::WholeBody ? ",0," : ",1,") + entry.address;
-    std::string word = ComparisonWord(entry.comparison);
-    return word.empty() ? line : line + " " + word;
+    bool worded = entry.comparison == Comparison::Text || entry.comparison == Comparison::TextNoNumbers;
+    return worded ? line + " " + ComparisonWord(entry.comparison) : line;
 }
 
 SettingsLists ReadSettingsLists(const std::string& fileBytes) {

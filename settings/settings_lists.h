@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/comparison.h"
+#include "services/comparison.h"
 
 // One itemN value, "title,flag,address word" (the item line): the title up to the first
 // comma, the flag between the first and second comma (read as atoi reads it), the address
@@ -33,8 +33,6 @@ struct WatchEntry {
 // entry, else "title,0,address" for the whole body, "title,1,address" for the markup removed,
 // and "title,1,address word" for the two that have a word.
 std::string ItemLine(const WatchEntry& entry);
-// The word the band reads after the address: "text", "text-no-numbers", or empty.
-const char* ComparisonWord(Comparison comparison);
 
 // One search service; an empty cond, method or form is the same as its key being absent.
 struct SearchEntry {

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "common/mbcs.h"
+#include "services/charset_win.h"
 #include "services/page_fetcher.h"
 #include "settings/page_title.h"
 
@@ -19,45 +20,6 @@ constexpr UINT kItemLineCodePage = 932;
 constexpr size_t kMaxTitleElementBytes = 64 * 1024;
 
 std::atomic<int> runningThreads{0};
-
-bool DecodeWith(UINT codePage, const std::string& bytes, std::u16string* text) {
-    text->clear();
-    if (bytes.empty()) return true;
-    if (!IsValidCodePage(codePage)) return false;
-    int length = static_cast<int>(bytes.size());
-    // Invalid bytes make the title undecodable, where the code page lets us ask for that
-    // (code page 932, EUC-JP and UTF-8 do); the others take no flags at all.
-    DWORD flags = MB_ERR_INVALID_CHARS;
-    int units = MultiByteToWideChar(codePage, flags, bytes.data(), length, nullptr, 0);
-    if (units == 0 && GetLastError() == ERROR_INVALID_FLAGS) {
-        flags = 0;
-        units = MultiByteToWideChar(codePage, flags, bytes.data(), length, nullptr, 0);
-    }
-    if (units <= 0) return false;
-    std::wstring wide(static_cast<size_t>(units), L'\0');
-    if (MultiByteToWideChar(codePage, flags, bytes.data(), length, &wide[0], units) != units) return false;
-    text->assign(wide.begin(), wide.end());
-    return true;
-}
-
-// The title's bytes as characters. Wine has no ISO-2022-JP code page (IsValidCodePage says no
-// to 50220, 50221 and 50222) but has EUC-JP's, which holds the same characters, so it is read
-// through that on every system alike.
-bool DecodeTitle(const std::string& bytes, int codePage, std::u16string* text) {
-    switch (codePage) {
-        case kCodePageUtf16Le:
-        case kCodePageUtf16Be:
-            return DecodeUtf16(bytes, codePage == kCodePageUtf16Be, text);
-        case kCodePageIso2022Jp:
-        case 50221:
-        case 50222: {
-            std::string eucJp;
-            return Iso2022JpToEucJp(bytes, &eucJp) && DecodeWith(kCodePageEucJp, eucJp, text);
-        }
-        default:
-            return DecodeWith(static_cast<UINT>(codePage), bytes, text);
-    }
-}
 
 // Code page 932's form of the text; false when a character has none. The C1 controls are
 // refused too: Wine gives U+0080 a byte of its own, which no Japanese text means.
@@ -112,7 +74,7 @@ bool ReadTitle(const char* body, size_t count, std::u16string* text) {
     std::u16string decoded;
     // The shortening may have cut a character (at most 3 bytes of UTF-8 or of an escape): the
     // bytes of it that are left go too.
-    for (int dropped = 0; !DecodeTitle(title.bytes, codePage, &decoded); ++dropped) {
+    for (int dropped = 0; !DecodeStrictly(codePage, title.bytes, &decoded); ++dropped) {
         if (!shortened || dropped == 3) return false;
         title.bytes.pop_back();
     }
@@ -124,7 +86,7 @@ bool ReadTitle(const char* body, size_t count, std::u16string* text) {
 std::wstring HostTitle(const std::string& host, size_t maxBytes) {
     std::u16string text;
     std::wstring fitted;
-    if (!DecodeWith(kItemLineCodePage, host, &text) || !FitForItemLine(text, maxBytes, &fitted)) return std::wstring();
+    if (!DecodeStrictly(kItemLineCodePage, host, &text) || !FitForItemLine(text, maxBytes, &fitted)) return std::wstring();
     return fitted;
 }
 

@@ -64,6 +64,7 @@ struct FetchJob {
     bool abandoned = false;
     PageBody body;
     DWORD count = 0;
+    std::string contentType;  // of the last answer read, the one whose body is kept
     const char* thrown = nullptr;
 
     FetchJob() { InitializeCriticalSection(&lock); }
@@ -226,6 +227,14 @@ PageBody ReadBody(FetchJob& job, HINTERNET request, const Framing& framing, DWOR
     return body;
 }
 
+// The answer's Content-Type header; empty when it has none.
+std::string ContentTypeOf(HINTERNET request) {
+    char value[1024];
+    DWORD size = sizeof value;
+    if (!HttpQueryInfoA(request, HTTP_QUERY_CONTENT_TYPE, value, &size, nullptr)) return std::string();
+    return std::string(value, std::min<DWORD>(size, sizeof value - 1));
+}
+
 bool IsRedirect(DWORD status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
@@ -314,6 +323,7 @@ PageBody Fetch(FetchJob& job, DWORD* total) {
 
         HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0);
         if (job.PastDeadline()) return nullptr;
+        job.contentType = ContentTypeOf(request.get());
 
         DWORD status = 0;
         DWORD statusSize = sizeof status;
@@ -492,7 +502,7 @@ int AbandonedFetchCount() {
 }
 
 PageBody FetchPage(const std::string& host, const std::string& path, DWORD* count,
-                   const FetchSeam& seam, PageFetchSession* session) {
+                   const FetchSeam& seam, PageFetchSession* session, std::string* contentType) {
     std::string address = "http://" + host + path;
     if (!MayStart(address)) return nullptr;  // its last fetch is still held by the server
 
@@ -544,6 +554,7 @@ PageBody FetchPage(const std::string& host, const std::string& path, DWORD* coun
         body = std::move(job->body);
         thrown = job->thrown;
         if (body && count) *count = job->count;
+        if (body && contentType) *contentType = std::move(job->contentType);
     }
     job->Release();
     if (thrown) throw thrown;

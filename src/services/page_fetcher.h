@@ -71,7 +71,7 @@ public:
 
 private:
     friend PageBody FetchPage(const std::string&, const std::string&, DWORD*, const FetchSeam&,
-                              PageFetchSession*);
+                              PageFetchSession*, std::string*);
     bool Start(FetchJob* job);  // hands the job to the thread, starting one when there is none
     void LetGo(bool idle);      // ends an idle thread, or leaves one stuck in a fetch to itself
     FetchRunner* runner_ = nullptr;
@@ -87,9 +87,11 @@ private:
 // where the server closes the connection; it may be empty, as may one of length 0. Throws
 // one of the three messages above when a handle for the first request cannot be opened.
 // Returns within about the deadline whatever the server does. With a session, on the
-// session's thread.
+// session's thread. With contentType, a body comes with the answer's Content-Type header
+// (empty when it had none), which may name the body's character set.
 PageBody FetchPage(const std::string& host, const std::string& path, DWORD* count,
-                   const FetchSeam& seam = FetchSeam(), PageFetchSession* session = nullptr);
+                   const FetchSeam& seam = FetchSeam(), PageFetchSession* session = nullptr,
+                   std::string* contentType = nullptr);
 
 // How many fetches given up at their deadline are still inside a platform call (see the
 // .cpp): at most one per page address.

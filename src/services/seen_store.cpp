@@ -11,12 +11,19 @@
 namespace {
 
 const char kSeenKey[] = "Software\\Vorna\\Pelorin";
+const char kComparisonsKey[] = "Software\\Vorna\\Pelorin\\Comparisons";
 
-RegKey OpenSeenKey(REGSAM access) {
+RegKey OpenSeenKey(REGSAM access, const char* name = kSeenKey) {
     RegKey key;
-    RegCreateKeyExA(HKEY_CURRENT_USER, kSeenKey, 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+    RegCreateKeyExA(HKEY_CURRENT_USER, name, 0, nullptr, REG_OPTION_NON_VOLATILE, access,
                     nullptr, key.put(), nullptr);
     return key;
+}
+
+void WriteValue(HKEY key, const std::string& name, const std::string& text) {
+    // The length without the terminating NUL: the empty digest is a zero-length value.
+    RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>(text.size()));
 }
 
 std::string ReadValue(HKEY key, const std::string& pageAddress, void (*betweenQueries)(void*),
@@ -50,10 +57,33 @@ std::string ReadValue(HKEY key, const std::string& pageAddress, void (*betweenQu
 
 void WriteSeenDigest(const std::string& pageAddress, const std::string& digest) {
     RegKey key = OpenSeenKey(KEY_ALL_ACCESS);
-    if (!key) return;
-    // The length without the terminating NUL: the empty digest is a zero-length value.
-    RegSetValueExA(key.get(), pageAddress.c_str(), 0, REG_SZ,
-                   reinterpret_cast<const BYTE*>(digest.c_str()), static_cast<DWORD>(digest.size()));
+    if (key) WriteValue(key.get(), pageAddress, digest);
+}
+
+void WriteSeenDigest(const std::string& pageAddress, const std::string& digest, Comparison comparison) {
+    // The digest first, where every band reads it; a record left without it by a failure in
+    // between names another digest and counts as absent.
+    WriteSeenDigest(pageAddress, digest);
+    RegKey key = OpenSeenKey(KEY_ALL_ACCESS, kComparisonsKey);
+    if (key) WriteValue(key.get(), pageAddress, std::string(ComparisonWord(comparison)) + " " + digest);
+}
+
+Comparison ReadSeenComparison(const std::string& pageAddress, const std::string& seenDigest, Comparison otherwise) {
+    RegKey key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kComparisonsKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return otherwise;
+    std::string record;
+    try {
+        record = ReadValue(key.get(), pageAddress, nullptr, nullptr);
+    } catch (const std::bad_alloc&) {
+        return otherwise;
+    }
+    size_t space = record.find(' ');
+    Comparison comparison;
+    if (space == std::string::npos || record.compare(space + 1, std::string::npos, seenDigest) != 0 ||
+        !ComparisonOfWord(record.substr(0, space), false, &comparison)) {
+        return otherwise;
+    }
+    return comparison;
 }
 
 std::string ReadSeenDigestWith(const std::string& pageAddress, const std::string& defaultText,

@@ -44,5 +44,14 @@ std::optional<WatchItemLineFields> ScanWatchItemLine(const std::string& line) {
     if (urlLength == 0) return std::nullopt;
     fields.url.assign(p, urlLength);
     fields.urlCut = p[urlLength] != '\0' && !IsBlank(p[urlLength]);
+    if (fields.urlCut) return fields;
+
+    // An older band reads the line up to here; the word after the URL is for this one.
+    p += urlLength;
+    while (IsBlank(*p)) ++p;
+    size_t wordLength = 0;
+    while (p[wordLength] != '\0' && !IsBlank(p[wordLength])) ++wordLength;
+    Comparison comparison;
+    if (ComparisonOfWord(std::string(p, wordLength), true, &comparison)) fields.comparison = comparison;
     return fields;
 }

@@ -40,7 +40,8 @@ std::optional<WatchItem> ParseWatchItemLine(const std::string& line) {
         return std::nullopt;
     }
     return WatchItem(fields->title, fields->number, std::string(host, parts.dwHostNameLength),
-                     std::string(path, parts.dwUrlPathLength));
+                     std::string(path, parts.dwUrlPathLength),
+                     fields->comparison.value_or(ComparisonOfFlag(fields->number)));
 }
 
 std::vector<WatchItem> LoadWatchItems(const std::string& configPath) {

@@ -1,6 +1,7 @@
 // One watched page. Two threads use an item: the UI thread (tooltips, opening the page) and
 // the pane's worker; each item has its own lock, and nobody ever holds two.
-//   title, ignore_markup: written before the worker starts, never changed; read without lock.
+//   title, ignore_markup, comparison: written before the worker starts, never changed; read
+//         without lock.
 //   host, path: never changed after creation, but copied only under the lock.
 //   buttonIndex: set under the lock by the toolbar builder before the worker starts.
 //   digest: written by the worker under the lock, read by the UI thread under the lock.
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "services/comparison.h"
 #include "services/new_passages.h"
 
 class CriticalSectionHolder {
@@ -30,14 +32,19 @@ public:
 
 class WatchItem : public CriticalSectionHolder {
 public:
-    WatchItem(std::string title, int ignore_markup, std::string host, std::string path)
-        : title(std::move(title)), ignore_markup(ignore_markup), host(std::move(host)),
+    WatchItem(std::string title, int ignore_markup, std::string host, std::string path, Comparison comparison)
+        : title(std::move(title)), ignore_markup(ignore_markup), comparison(comparison), host(std::move(host)),
           path(std::move(path)) {}
+    // The comparison the number means, as in a line without a comparison word.
+    WatchItem(std::string title, int ignore_markup, std::string host, std::string path)
+        : WatchItem(std::move(title), ignore_markup, std::move(host), std::move(path),
+                    ComparisonOfFlag(ignore_markup)) {}
     WatchItem(const WatchItem&) = default;
     ~WatchItem() override = default;
 
     std::string title;
-    int ignore_markup;
+    int ignore_markup;      // the line's number, as written
+    Comparison comparison;  // how the page is compared: the line's word, else what the number means
     std::string host;
     std::string path;
     int buttonIndex = -1;
@@ -61,8 +68,8 @@ private:
 // that is opened. Call with the item's lock held.
 inline std::string PageAddress(const WatchItem& item) { return "http://" + item.host + item.path; }
 
-// One item line, "title,number,URL"; nothing for a line that does not parse (a URL the
-// splitter rejects is also shown in a message box).
+// One item line, "title,number,URL" and perhaps a comparison word after the URL; nothing for
+// a line that does not parse (a URL the splitter rejects is also shown in a message box).
 std::optional<WatchItem> ParseWatchItemLine(const std::string& line);
 
 // The maker's toolbar information page, watched after the configured pages.

@@ -213,7 +213,7 @@ void OpenWatchItem(WatchPaneState* state, WPARAM wParam) {
         // replace the digest in between.
         ItemLock lock(item);
         address = PageAddress(item);
-        WriteSeenDigest(address, item.digest);
+        WriteSeenDigest(address, item.digest, item.comparison);
         item.newPassages = NewPassages();  // what was new is seen now
         SetButtonImage(state->toolbar, item.buttonIndex, Seen);
     }

@@ -12,7 +12,24 @@ bool StopRequested(WatchPaneState& state) {
 }
 }  // namespace
 
-bool CheckItem(WatchItem& item, PageFetchSession* session) {
+namespace {
+
+// Another item of the pane watches the same address the way its seen digest was made: the
+// two share one seen digest, and neither may take the other's for its own.
+bool AnotherItemComparesSo(const WatchItem& item, const std::string& address, Comparison comparison,
+                           std::vector<WatchItem>* items) {
+    if (!items) return false;
+    for (WatchItem& other : *items) {
+        if (&other == &item || other.comparison != comparison) continue;
+        ItemLock lock(other);
+        if (PageAddress(other) == address) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool CheckItem(WatchItem& item, PageFetchSession* session, std::vector<WatchItem>* items) {
     std::string host, path;
     {
         ItemLock lock(item);
@@ -20,7 +37,7 @@ bool CheckItem(WatchItem& item, PageFetchSession* session) {
         path = item.path;
     }
     // No lock is held across the fetch: it may take as long as the time-outs allow.
-    std::string digest = DigestPage(host, item.ignore_markup, path, session);
+    std::string digest = DigestPage(host, item.comparison, path, session);
     if (digest.empty()) return false;  // a failed fetch changes nothing
 
     std::string address;
@@ -29,14 +46,24 @@ bool CheckItem(WatchItem& item, PageFetchSession* session) {
         item.digest = digest;
         address = PageAddress(item);
     }
+    std::string seen = ReadSeenDigest(address, std::string());
+    if (seen.empty()) return true;  // never opened
+    // A digest seen under another comparison says nothing about this one: the user chose a
+    // new way to compare a page already seen, which by itself is no change. This digest is
+    // taken as seen instead.
+    Comparison seenWith = ReadSeenComparison(address, seen, ComparisonOfFlag(item.ignore_markup));
+    if (seenWith != item.comparison && !AnotherItemComparesSo(item, address, seenWith, items)) {
+        WriteSeenDigest(address, digest, item.comparison);
+        return false;
+    }
     // Changed means "differs from what the user saw last", not from the previous pass.
-    return digest != ReadSeenDigest(address, std::string());
+    return digest != seen;
 }
 
 bool CheckAndShowItem(WatchPaneState& state, WatchItem& item, PageFetchSession* session) {
     SetButtonImage(state.toolbar, item.buttonIndex, Checking);
     if (StopRequested(state)) return false;  // closed while Checking was shown: no fetch
-    bool changed = CheckItem(item, session);
+    bool changed = CheckItem(item, session, &state.items);
     // A pane that went away during the fetch has no toolbar left to show the result on.
     if (!StopRequested(state)) {
         SetButtonImage(state.toolbar, item.buttonIndex, changed ? Changed : Seen);

@@ -62,3 +62,31 @@ TEST(ScanWatchItemLine, NumbersPastAnIntStayAtItsEnds) {
     EXPECT_EQ(Scanned("N,000000000000000000000000000000,u").number, 0);
     EXPECT_EQ(Scanned("N,-0,u").number, 0);
 }
+
+TEST(ScanWatchItemLine, AWordAfterTheUrlNamesTheComparison) {
+    struct Case {
+        std::string line;
+        std::optional<Comparison> comparison;
+    } cases[] = {
+        {"N,1,http://h/a text", Comparison::Text},
+        {"N,1,http://h/a \t TEXT-No-Numbers and more", Comparison::TextNoNumbers},
+        {"N,0,http://h/a text", Comparison::Text},  // the word wins over the number
+        {"N,1,http://h/a", std::nullopt},
+        {"N,1,http://h/a texts", std::nullopt},
+        {"N,1,http://h/a markup", std::nullopt},  // the number's to say
+        {"N,1,http://h/a whole-body", std::nullopt},
+        {"N,1,http://h/a x text", std::nullopt},  // only the first word counts
+        {"N,1,http://h/atext", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        WatchItemLineFields fields = Scanned(c.line);
+        EXPECT_EQ(fields.url.substr(0, 10), "http://h/a") << c.line;
+        EXPECT_EQ(fields.comparison, c.comparison) << c.line;
+    }
+    // The seen store's words name all four.
+    for (Comparison c : {Comparison::WholeBody, Comparison::Markup, Comparison::Text, Comparison::TextNoNumbers}) {
+        Comparison read = Comparison::WholeBody;
+        EXPECT_TRUE(ComparisonOfWord(ComparisonWord(c), false, &read));
+        EXPECT_EQ(read, c);
+    }
+}

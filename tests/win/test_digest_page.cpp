@@ -27,7 +27,7 @@ protected:
     std::string DigestOf(const std::string& name, const std::string& body, int ignore_markup) {
         FixtureReply set = FixturePost("/_ctl/set/" + name, body);
         EXPECT_EQ(set.status, 200);
-        return DigestPage("pages.test", ignore_markup, "/page/" + name);
+        return DigestPage("pages.test", ComparisonOfFlag(ignore_markup), "/page/" + name);
     }
 };
 
@@ -55,27 +55,64 @@ TEST_F(DigestPageTest, ChangesInsideTagsAloneKeepTheDigest) {
 }
 
 TEST_F(DigestPageTest, AnEmpty200BodyIsTheDigestOfTheEmptyMessage) {
-    EXPECT_EQ(DigestPage("fixture.test", 0, "/empty"), kEmptyMessageMd5);
-    EXPECT_EQ(DigestPage("fixture.test", 1, "/empty"), kEmptyMessageMd5);
+    EXPECT_EQ(DigestPage("fixture.test", Comparison::WholeBody, "/empty"), kEmptyMessageMd5);
+    EXPECT_EQ(DigestPage("fixture.test", Comparison::Markup, "/empty"), kEmptyMessageMd5);
 }
 
 TEST_F(DigestPageTest, NulBytesAreDigestedAndTagsAfterThemRemoved) {
-    EXPECT_EQ(DigestPage("fixture.test", 0, "/nul"), Md5(std::string("ab\0cd\0\0ef<x>\0g", 14)));
-    EXPECT_EQ(DigestPage("fixture.test", 1, "/nul"), Md5(std::string("ab\0cd\0\0ef\0g", 11)));
+    EXPECT_EQ(DigestPage("fixture.test", Comparison::WholeBody, "/nul"), Md5(std::string("ab\0cd\0\0ef<x>\0g", 14)));
+    EXPECT_EQ(DigestPage("fixture.test", Comparison::Markup, "/nul"), Md5(std::string("ab\0cd\0\0ef\0g", 11)));
 }
 
 TEST_F(DigestPageTest, TheMakersPageDigestsAsItsCodePage932Text) {
     // "Pelorin ツールバー情報" once its tags are gone.
-    EXPECT_EQ(DigestPage("www.vorna.example", 1, "/toolbar/"),
+    EXPECT_EQ(DigestPage("www.vorna.example", Comparison::Markup, "/toolbar/"),
               Md5("Pelorin \x83\x63\x81\x5b\x83\x8b\x83\x6f\x81\x5b\x8f\xee\x95\xf1"));
 }
 
 TEST_F(DigestPageTest, EveryFailureIsTheEmptyText) {
-    EXPECT_EQ(DigestPage("fixture.test", 0, "/status/404"), "");
-    EXPECT_EQ(DigestPage("fixture.test", 1, "/status/500"), "");
-    EXPECT_EQ(DigestPage("nowhere.invalid", 0, "/plain"), "");   // unknown host
-    EXPECT_EQ(DigestPage("", 0, "/plain"), "");                  // no connection handle: thrown
-    EXPECT_EQ(DigestPage("fixture.test", 0, "/reset"), "");
+    EXPECT_EQ(DigestPage("fixture.test", Comparison::WholeBody, "/status/404"), "");
+    EXPECT_EQ(DigestPage("fixture.test", Comparison::Markup, "/status/500"), "");
+    EXPECT_EQ(DigestPage("nowhere.invalid", Comparison::WholeBody, "/plain"), "");   // unknown host
+    EXPECT_EQ(DigestPage("", Comparison::WholeBody, "/plain"), "");                  // no connection handle: thrown
+    EXPECT_EQ(DigestPage("fixture.test", Comparison::WholeBody, "/reset"), "");
+}
+
+// 日本 and ニュース～ 12 in UTF-8, the text of each page below: the title and the paragraph.
+const char kJapaneseText[] = "\xE6\x97\xA5\xE6\x9C\xAC\n\xE3\x83\x8B\xE3\x83\xA5\xE3\x83\xBC\xE3\x82\xB9\xEF\xBD\x9E 12";
+
+// One text in the four ways Japanese pages come, each declared its own way (or not at all);
+// the wave dash is the one character EUC-JP and ISO-2022-JP tables give another code point
+// than code page 932 does.
+TEST_F(DigestPageTest, TheTextReadsTheSameInEveryJapaneseCharacterSet) {
+    const std::string pages[] = {
+        "<title>\xE6\x97\xA5\xE6\x9C\xAC</title><p>\xE3\x83\x8B\xE3\x83\xA5\xE3\x83\xBC\xE3\x82\xB9\xEF\xBD\x9E 12</p>",
+        "<meta charset=Shift_JIS><title>\x93\xFA\x96{</title><p>\x83j\x83\x85\x81[\x83X\x81` 12</p>",
+        "<title>\xC6\xFC\xCB\xDC</title><p>\xA5\xCB\xA5\xE5\xA1\xBC\xA5\xB9\xA1\xC1 12</p>",  // by the header
+        "<meta http-equiv=Content-Type content='text/html; charset=ISO-2022-JP'><title>\x1B$BF|K\\\x1B(B</title>"
+        "<p>\x1B$B%K%e!<%9!A\x1B(B 12</p>",
+    };
+    ASSERT_EQ(FixturePost("/_ctl/type/ja2", "text/html; charset=EUC-JP").status, 200);
+    for (int k = 0; k < 4; ++k) {
+        std::string name = "ja" + std::to_string(k);
+        ASSERT_EQ(FixturePost("/_ctl/set/" + name, pages[k]).status, 200);
+        std::string text;
+        EXPECT_EQ(DigestPage("pages.test", Comparison::Text, "/page/" + name, nullptr, &text), Md5(kJapaneseText)) << k;
+        EXPECT_EQ(text, kJapaneseText) << k;
+        std::string noNumbers(kJapaneseText, sizeof kJapaneseText - 4);
+        EXPECT_EQ(DigestPage("pages.test", Comparison::TextNoNumbers, "/page/" + name), Md5(noNumbers)) << k;
+    }
+}
+
+TEST_F(DigestPageTest, TextComparisonsDigestWhatAReaderSees) {
+    EXPECT_EQ(DigestOf("script", "<script>var t='1';</script><p>a &amp; b</p>", 1), Md5("var t='1';a &amp; b"));
+    EXPECT_EQ(DigestPage("pages.test", Comparison::Text, "/page/script"), Md5("a & b"));
+    // A page that shows no text digests the empty text; broken UTF-8 is read with U+FFFD.
+    EXPECT_EQ(DigestOf("blank", "<html><script>x</script></html>", 0), Md5("<html><script>x</script></html>"));
+    EXPECT_EQ(DigestPage("pages.test", Comparison::Text, "/page/blank"), kEmptyMessageMd5);
+    EXPECT_EQ(DigestOf("broken", "<meta charset=utf-8>a\xFF" "b", 0), Md5("<meta charset=utf-8>a\xFF" "b"));
+    EXPECT_EQ(DigestPage("pages.test", Comparison::Text, "/page/broken"), Md5("a\xEF\xBF\xBD" "b"));
+    EXPECT_EQ(DigestPage("fixture.test", Comparison::Text, "/status/404"), "");
 }
 
 }  // namespace

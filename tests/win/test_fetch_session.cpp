@@ -120,10 +120,10 @@ TEST_F(FetchSession, ItsFetchesAnswerAsEverOneAfterAnotherOnOneThreadThatEndsWit
 
 TEST_F(FetchSession, DigestsThroughASessionAreTheDigestsOfFetchesOfTheirOwn) {
     FixturePost("/_ctl/set/d1", "abc<b>def</b>");
-    std::string alone = DigestPage("pages.test", 1, "/page/d1");
+    std::string alone = DigestPage("pages.test", Comparison::Markup, "/page/d1");
     PageFetchSession session;
-    EXPECT_EQ(DigestPage("pages.test", 1, "/page/d1", &session), alone);
-    EXPECT_EQ(DigestPage("pages.test", 0, "/page/missing", &session), "");
+    EXPECT_EQ(DigestPage("pages.test", Comparison::Markup, "/page/d1", &session), alone);
+    EXPECT_EQ(DigestPage("pages.test", Comparison::WholeBody, "/page/missing", &session), "");
     EXPECT_EQ(alone.size(), 32u);
 }
 

@@ -39,6 +39,22 @@ TEST(SampleConfig, WatchSectionGivesTheDocumentedItemsThenTheBuiltInOne) {
     EXPECT_EQ(items[3].title, "\x83\x63\x81\x5B\x83\x8B\x83\x6F\x81\x5B\x8F\xEE\x95\xF1");
 }
 
+// The commented examples of comparison words, once the ';' is taken off, mean what their
+// comments say.
+TEST(SampleConfig, CommentedExamplesNameTheTextComparisons) {
+    std::string bytes = ReadBytes(SamplePath());
+    std::vector<Comparison> found;
+    for (size_t at = bytes.find("\r\n;item"); at != std::string::npos; at = bytes.find("\r\n;item", at + 1)) {
+        size_t value = bytes.find('=', at);
+        std::string line = bytes.substr(value + 1, bytes.find("\r\n", value) - value - 1);
+        std::optional<WatchItem> item = ParseWatchItemLine(line);
+        ASSERT_TRUE(item.has_value()) << line;
+        EXPECT_NE(item->ignore_markup, 0) << "an older band should remove the markup: " << line;
+        found.push_back(item->comparison);
+    }
+    EXPECT_EQ(found, (std::vector<Comparison>{Comparison::Text, Comparison::TextNoNumbers}));
+}
+
 TEST(SampleConfig, SearchSectionGivesAGetForEachLanguageAndAPostForEveryText) {
     std::vector<SearchEngine> engines = LoadSearchEngines(SamplePath().c_str());
     ASSERT_EQ(engines.size(), 3u);

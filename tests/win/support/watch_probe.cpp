@@ -63,9 +63,11 @@ void RemoveAppDataIni() {
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
 }
 
-bool StoredSeenValue(const std::string& pageAddress, std::string* value) {
+namespace {
+
+bool StoredValue(const char* keyName, const std::string& pageAddress, std::string* value) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Vorna\\Pelorin", 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, keyName, 0, KEY_READ, &key) != ERROR_SUCCESS) {
         return false;
     }
     char data[512] = "";
@@ -79,7 +81,20 @@ bool StoredSeenValue(const std::string& pageAddress, std::string* value) {
     return true;
 }
 
-void ClearSeenStore() { RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Vorna\\Pelorin"); }
+}  // namespace
+
+bool StoredSeenValue(const std::string& pageAddress, std::string* value) {
+    return StoredValue("Software\\Vorna\\Pelorin", pageAddress, value);
+}
+
+bool StoredSeenComparison(const std::string& pageAddress, std::string* value) {
+    return StoredValue("Software\\Vorna\\Pelorin\\Comparisons", pageAddress, value);
+}
+
+void ClearSeenStore() {
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Vorna\\Pelorin\\Comparisons");
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Vorna\\Pelorin");
+}
 
 HRESULT LoadedDllCanUnloadNow() {
     HMODULE dll = GetModuleHandleA("pelorin.beta.dll");

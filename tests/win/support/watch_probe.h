@@ -23,6 +23,8 @@ void RemoveAppDataIni();
 
 // The seen-state store, read and cleared without the product's code.
 bool StoredSeenValue(const std::string& pageAddress, std::string* value);
+// The record of the comparison beside it ("text 0123...").
+bool StoredSeenComparison(const std::string& pageAddress, std::string* value);
 void ClearSeenStore();
 
 // DllCanUnloadNow of the loaded pelorin.beta.dll; S_OK when the library is not loaded.
