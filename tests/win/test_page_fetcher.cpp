@@ -305,7 +305,7 @@ TEST_F(PageFetcher, ABrokenAnswerIsAFailedFetchAndAWholeOneIsNot) {
         EXPECT_FALSE(f.hasBody) << c.path << ": " << f.body.size() << " bytes";
         EXPECT_TRUE(AllClosed(recorder.handles)) << c.path;
         if (!c.silent) {
-            EXPECT_EQ(DigestPage("fixture.test", 0, c.path), "") << c.path;
+            EXPECT_EQ(DigestPage("fixture.test", Comparison::WholeBody, c.path), "") << c.path;
         }
     }
 
@@ -320,7 +320,7 @@ TEST_F(PageFetcher, ABrokenAnswerIsAFailedFetchAndAWholeOneIsNot) {
         ASSERT_TRUE(f.hasBody) << path;
         EXPECT_EQ(f.body, body) << path;
     }
-    EXPECT_EQ(DigestPage("fixture.test", 0, "/hostile/empty-without-length"),
+    EXPECT_EQ(DigestPage("fixture.test", Comparison::WholeBody, "/hostile/empty-without-length"),
               "D41D8CD98F00B204E9800998ECF8427E");  // MD5 of nothing
 }
 
