@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/program_folder.h"
 
 namespace {
 
@@ -61,19 +62,7 @@ HostedBand::~HostedBand() {
     Unload(0);
 }
 
-std::wstring HostedBand::DllBesideProgram() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD n = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    size_t slash = path.find_last_of(L"\\/");
-    return path.substr(0, slash == std::wstring::npos ? 0 : slash + 1) + L"pelorin.beta.dll";
-}
+std::wstring HostedBand::DllBesideProgram() { return ProgramFolder() + L"\\pelorin.beta.dll"; }
 
 bool HostedBand::Create(const std::wstring& dllPath, BandFailure* failure) {
     dllPath_ = dllPath;

@@ -10,6 +10,7 @@
 #include "bar/texts.h"
 #include "common/ansi.h"
 #include "common/mbcs.h"
+#include "common/program_folder.h"
 #include "settings_checks.h"
 #include "settings_file.h"
 #include "settings_resource.h"
@@ -64,20 +65,6 @@ std::string CondFor(Language language, const std::string& old) {
 std::string MethodFor(bool post, const std::string& old) {
     if (IsPost(old) == post) return old;
     return post ? "post" : "";
-}
-
-// The folder of the running program, where the band's DLL and the pelorin.ini it ships with are.
-std::wstring ProgramFolder() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD n = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    return path.substr(0, path.find_last_of(L"\\/"));
 }
 
 // ---- One watched page -------------------------------------------------------------------

@@ -1,1 +1,1 @@
-pelorin_sources(PURE mbcs.cpp WIN ansi.cpp web_browser_stub.cpp)
+pelorin_sources(PURE mbcs.cpp WIN ansi.cpp web_browser_stub.cpp program_folder.cpp)
