@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ansi.h"
 #include "services/charset.h"
 #include "services/charset_win.h"
 #include "services/content_digest.h"
@@ -87,18 +88,10 @@ struct PageReport {
     int changed[4] = {};
 };
 
-std::string Utf8(const std::wstring& wide) {
-    if (wide.empty()) return std::string();
-    int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &out[0], n, nullptr, nullptr);
-    return out;
-}
-
 // What the tooltip says is new, on one line of the report.
 std::string PassageColumn(const NewPassages& passages) {
     if (passages.kind == NewPassageKind::ManyPlaces) return "many places";
-    std::string text = Utf8(DescribeNewPassages(passages, UsesEnglishTexts()));
+    std::string text = FromWide(DescribeNewPassages(passages, UsesEnglishTexts()), CP_UTF8);
     for (char& c : text) {
         if (c == '\t' || c == '\r' || c == '\n') c = ' ';
     }
