@@ -32,10 +32,6 @@ bool AnotherItemComparesSo(const WatchItem& item, const std::string& address, Co
     return false;
 }
 
-}  // namespace
-
-namespace {
-
 // What a pass does with a text page's texts once it knows the seen digest (empty for a page
 // never opened): file work and the finder, each bounded by the kept text's cap, and done once
 // for each pair of seen and new digests. No item lock is held but SetItemNewPassage's own.
