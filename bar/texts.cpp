@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "common/ansi.h"
+
 namespace {
 
 struct Entry {
@@ -122,15 +124,6 @@ const Entry kTexts[] = {
      "Another program changed the settings file after this dialog opened:\n{}\n\nOverwrite it? No writes nothing."},
 };
 
-std::wstring FromCodePage(const char* text, UINT codePage) {
-    int n = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
-    if (n <= 0) return std::wstring();
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(codePage, 0, text, -1, &wide[0], n);
-    wide.resize(static_cast<size_t>(n - 1));
-    return wide;
-}
-
 static_assert(ARRAYSIZE(kTexts) == static_cast<size_t>(TextId::Count), "one entry per text");
 
 }  // namespace
@@ -140,7 +133,7 @@ bool UsesEnglish() { return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_EN
 std::wstring Text(TextId id, std::initializer_list<std::wstring> args) {
     const Entry& entry = kTexts[static_cast<int>(id)];
     // The Japanese texts are code page 932 whatever the system's ANSI code page is.
-    std::wstring text = UsesEnglish() ? FromCodePage(entry.english, CP_ACP) : FromCodePage(entry.japanese, 932);
+    std::wstring text = UsesEnglish() ? ToWide(entry.english, CP_ACP) : ToWide(entry.japanese, 932);
     size_t from = 0;
     for (const std::wstring& arg : args) {
         size_t at = text.find(L"{}", from);

@@ -10,8 +10,14 @@
 // of each comparison per MB of body against MD5 alone, and text extraction against markup
 // removal on one page of 1 MB and of 4 MB, measured side by side in one run.
 //
-// Options come before DIR; none is read yet (the next one, --new, will show what is new in
-// each capture's text: PageReport is where it goes).
+//   false_changes --new DIR
+//
+// also prints, for each consecutive pair of captures whose text differs under a comparison by
+// text (text, and text-no-numbers), one line: the page, the older and the newer capture's
+// file, the comparison's word and what the button's tooltip would say is new, as the worker
+// finds it (the older text as the kept one, not kept over the cap), in UTF-8 with tabs and
+// line ends made spaces: "新: ...(ほか N か所)", "many places" when the finder's bound was
+// reached, nothing when no line is new.
 #include <windows.h>
 
 #include <algorithm>
@@ -20,12 +26,16 @@
 #include <string>
 #include <vector>
 
+#include "common/ansi.h"
 #include "services/charset.h"
 #include "services/charset_win.h"
 #include "services/content_digest.h"
 #include "services/digest_page.h"
+#include "services/kept_text.h"
 #include "services/markup.h"
+#include "services/new_passages.h"
 #include "services/page_text.h"
+#include "watch/passage_display.h"
 
 namespace {
 
@@ -68,6 +78,7 @@ bool ReadWhole(const std::string& path, std::string* bytes) {
 
 struct Page {
     std::string name;
+    std::vector<std::string> files;  // the captures' names, in time order
     std::vector<std::string> captures;
 };
 
@@ -77,16 +88,40 @@ struct PageReport {
     int changed[4] = {};
 };
 
-PageReport Compare(const Page& page) {
+// What the tooltip says is new, on one line of the report.
+std::string PassageColumn(const NewPassages& passages) {
+    if (passages.kind == NewPassageKind::ManyPlaces) return "many places";
+    std::string text = FromWide(DescribeNewPassages(passages, UsesEnglishTexts()), CP_UTF8);
+    for (char& c : text) {
+        if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+    }
+    return text;
+}
+
+// Digests each capture under each comparison; with newPassages, prints what is new in each
+// pair that a comparison by text tells apart.
+PageReport Compare(const Page& page, bool newPassages) {
     PageReport report;
-    std::string last[4];
+    std::string last[4], lastText;
     for (size_t k = 0; k < page.captures.size(); ++k) {
         const std::string& body = page.captures[k];
+        std::string text;
         for (int c = 0; c < 4; ++c) {
-            std::string digest = DigestBody(body.data(), body.size(), kComparisons[c], std::string());
-            if (k > 0 && digest != last[c]) ++report.changed[c];
+            std::string digest = DigestBody(body.data(), body.size(), kComparisons[c], std::string(),
+                                            ComparesText(kComparisons[c]) ? &text : nullptr);
+            bool changed = k > 0 && digest != last[c];
+            if (changed) ++report.changed[c];
+            if (changed && newPassages && ComparesText(kComparisons[c])) {
+                // The worker compares with the kept text, and keeps none over the cap.
+                NewPassages passages;
+                if (lastText.size() <= kKeptTextCap)
+                    passages = FindNewPassages(lastText, text, kComparisons[c] == Comparison::TextNoNumbers);
+                std::printf("%s\t%s\t%s\t%s\t%s\n", page.name.c_str(), page.files[k - 1].c_str(),
+                            page.files[k].c_str(), ComparisonWord(kComparisons[c]), PassageColumn(passages).c_str());
+            }
             last[c] = digest;
         }
+        lastText.swap(text);
         if (k > 0) ++report.pairs;
     }
     return report;
@@ -200,11 +235,12 @@ StepTimes TimeSteps(const std::string& page) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2 || argv[1][0] == '-') {
-        std::fprintf(stderr, "usage: false_changes DIR\n");
+    bool newPassages = argc == 3 && std::strcmp(argv[1], "--new") == 0;
+    if (!(argc == 2 || newPassages) || argv[argc - 1][0] == '-') {
+        std::fprintf(stderr, "usage: false_changes [--new] DIR\n");
         return 2;
     }
-    std::string root = argv[1];
+    std::string root = argv[argc - 1];
     std::vector<Page> pages;
     for (const std::string& name : List(root, true)) {
         Page page;
@@ -216,6 +252,7 @@ int main(int argc, char** argv) {
                 return 1;
             }
             page.captures.push_back(std::move(body));
+            page.files.push_back(file);
         }
         if (!page.captures.empty()) pages.push_back(std::move(page));
     }
@@ -226,7 +263,7 @@ int main(int argc, char** argv) {
 
     int pairs = 0, changed[4] = {};
     for (const Page& page : pages) {
-        PageReport report = Compare(page);
+        PageReport report = Compare(page, newPassages);
         std::printf("%s: %d pairs; changed: whole %d, markup %d, text %d, numbers ignored %d\n", page.name.c_str(),
                     report.pairs, report.changed[0], report.changed[1], report.changed[2], report.changed[3]);
         pairs += report.pairs;

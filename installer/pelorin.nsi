@@ -20,8 +20,9 @@
 ; HKEY_CURRENT_USER would reach only the administrator's own profile. /NOAUTOSTART leaves it
 ; off; the last page offers it as a check box.
 ; Each DLL is registered by the regsvr32 of its own bitness, so its class lands in its own
-; registry view. Nothing of the user's is touched: pelorin.ini files and the record of seen
-; pages under HKEY_CURRENT_USER\Software\Vorna\Pelorin stay through upgrades and removal.
+; registry view. Nothing of the user's is touched: pelorin.ini files, the record of seen
+; pages under HKEY_CURRENT_USER\Software\Vorna\Pelorin and the texts kept of them under
+; %LOCALAPPDATA%\Pelorin stay through upgrades and removal.
 
 Unicode true
 SetCompressor /SOLID lzma
@@ -114,8 +115,8 @@ LangString AutoStartChoice ${LANG_JAPANESE} "サインイン時に Pelorin バ�
 LangString AutoStartChoice ${LANG_ENGLISH} "Start the Pelorin bar when anyone signs in"
 LangString ClosingBar ${LANG_JAPANESE} "実行中の Pelorin バーを終了しています"
 LangString ClosingBar ${LANG_ENGLISH} "Closing the running Pelorin bar"
-LangString Kept ${LANG_JAPANESE} "各ユーザーの pelorin.ini と、既読ページの記録 (HKEY_CURRENT_USER\Software\Vorna\Pelorin) はそのまま残してあります。"
-LangString Kept ${LANG_ENGLISH} "Each user's pelorin.ini and the record of seen pages (HKEY_CURRENT_USER\Software\Vorna\Pelorin) have been kept."
+LangString Kept ${LANG_JAPANESE} "各ユーザーの pelorin.ini と、既読ページの記録 (HKEY_CURRENT_USER\Software\Vorna\Pelorin) と、その文字 (%LOCALAPPDATA%\Pelorin) はそのまま残してあります。"
+LangString Kept ${LANG_ENGLISH} "Each user's pelorin.ini, the record of seen pages (HKEY_CURRENT_USER\Software\Vorna\Pelorin) and their texts (%LOCALAPPDATA%\Pelorin) have been kept."
 
 Var InUse   ; "1" when a DLL to be replaced is loaded by a running program
 Var BarPath ; the installed bar of the machine's bitness

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include "common/ansi.h"
 #include "settings_file.h"
 
 namespace {
@@ -58,14 +59,7 @@ bool AddressBytes(const std::wstring& address, Field field, std::string* bytes, 
 
 }  // namespace
 
-std::wstring FromCodePage932(const std::string& bytes) {
-    if (bytes.empty()) return std::wstring();
-    int n = MultiByteToWideChar(932, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    if (n <= 0) return std::wstring();
-    std::wstring text(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(932, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0], n);
-    return text;
-}
+std::wstring FromCodePage932(const std::string& bytes) { return ToWide(bytes, 932); }
 
 bool CheckPageAddress(const std::wstring& address, FetchedAddress* fetched, Refusal* refusal) {
     std::string bytes;

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -11,10 +12,12 @@
 #include "common/ansi.h"
 #include "common/mbcs.h"
 #include "common/program_folder.h"
+#include "services/kept_text.h"
 #include "settings_checks.h"
 #include "settings_file.h"
 #include "settings_resource.h"
 #include "title_fetch.h"
+#include "watch/watch_item.h"
 
 namespace {
 
@@ -485,6 +488,21 @@ void TellBar(Settings* settings, SaveOutcome outcome) {
     if (bar) PostMessageW(bar, kSettingsSaved, outcome == SaveOutcome::SavedNewFile ? 1 : 0, 0);
 }
 
+// The texts kept of pages compared by their text (kept_text.h) go with their pages: each
+// address of the list as it was that the saved list no longer compares by text loses its
+// texts. Addresses are made from the item lines as the band makes them, so that two spellings
+// of one page are one page.
+void RemoveTextsOfPagesGone(const std::vector<WatchEntry>& before, const std::vector<WatchEntry>& after) {
+    std::set<std::string> stay;
+    for (const WatchEntry& entry : after) {
+        if (ComparesText(entry.comparison)) stay.insert(PageAddressOfLine(ItemLine(entry)));
+    }
+    for (const WatchEntry& entry : before) {
+        std::string address = PageAddressOfLine(ItemLine(entry));
+        if (!address.empty() && !stay.count(address)) RemoveKeptText(address);
+    }
+}
+
 bool Save(Settings* settings) {
     if (!CheckAll(settings)) return false;
     HWND dialog = settings->window;
@@ -495,6 +513,7 @@ bool Save(Settings* settings) {
         return false;
     }
     std::wstring error;
+    const SettingsLists before = ReadSettingsLists(settings->file.bytes);
     SaveOutcome outcome = SaveSettings(&settings->file, settings->lists, &error);
     if (outcome == SaveOutcome::ReadOnly) {
         Ask(dialog, Text(TextId::FileReadOnly, {settings->file.userPath}), MB_OK | MB_ICONERROR);
@@ -505,6 +524,7 @@ bool Save(Settings* settings) {
         return false;
     }
     settings->changed = false;
+    RemoveTextsOfPagesGone(before.watch, settings->lists.watch);
     TellBar(settings, outcome);
     ShowLists(settings, Selected(dialog, kPages), Selected(dialog, kServices));
     return true;

@@ -14,6 +14,12 @@ enum class Comparison {
 // has read it: 0 the whole body, anything else markup removed.
 inline Comparison ComparisonOfFlag(int flag) { return flag ? Comparison::Markup : Comparison::WholeBody; }
 
+// Whether the page is compared by what a reader sees: such a page has a text to keep and to
+// say what is new in (kept_text.h, new_passages.h).
+inline bool ComparesText(Comparison comparison) {
+    return comparison == Comparison::Text || comparison == Comparison::TextNoNumbers;
+}
+
 // The word for a comparison: "text" and "text-no-numbers" as item lines write them after the
 // URL; "whole-body" and "markup" name the other two where a word is needed (the seen store).
 const char* ComparisonWord(Comparison comparison);

@@ -14,25 +14,7 @@ struct Words {
 const Words kJapanese = {" ― ", "新: {}", "(ほか {} か所)", "ページの多くの箇所が変わりました"};
 const Words kEnglish = {" - ", "New: {}", " (and {} more)", "The page changed in many places"};
 
-std::wstring FromCodePage(const char* text, UINT codePage) {
-    int n = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
-    if (n <= 1) return std::wstring();
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(codePage, 0, text, -1, &wide[0], n);
-    wide.resize(static_cast<size_t>(n - 1));
-    return wide;
-}
-
-std::wstring FromUtf8(const std::string& text) {
-    if (text.empty()) return std::wstring();
-    int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (n <= 0) return std::wstring();
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
-    return wide;
-}
-
-std::wstring Word(const char* text, bool english) { return FromCodePage(text, english ? CP_ACP : 932); }
+std::wstring Word(const char* text, bool english) { return ToWide(text, english ? CP_ACP : 932); }
 
 std::wstring Fill(std::wstring pattern, const std::wstring& value) {
     size_t at = pattern.find(L"{}");
@@ -82,7 +64,7 @@ std::wstring DescribeNewPassages(const NewPassages& passages, bool english) {
     const Words& words = english ? kEnglish : kJapanese;
     switch (passages.kind) {
     case NewPassageKind::Found: {
-        std::wstring text = Fill(Word(words.found, english), FromUtf8(passages.first));
+        std::wstring text = Fill(Word(words.found, english), ToWide(passages.first, CP_UTF8));
         if (passages.further) text += Fill(Word(words.further, english), std::to_wstring(passages.further));
         return text;
     }

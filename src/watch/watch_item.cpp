@@ -17,9 +17,7 @@ void ShowUninterpretable(const char* url) {
     MessageBoxA(nullptr, url, "解釈できません", MB_OK);
 }
 
-}  // namespace
-
-std::optional<WatchItem> ParseWatchItemLine(const std::string& line) {
+std::optional<WatchItem> ReadItemLine(const std::string& line, bool tellUser) {
     std::optional<WatchItemLineFields> fields = ScanWatchItemLine(line);
     if (!fields) return std::nullopt;
 
@@ -36,12 +34,21 @@ std::optional<WatchItem> ParseWatchItemLine(const std::string& line) {
     // a splitter would cut it short instead.
     if (fields->urlCut || !InternetCrackUrlA(fields->url.c_str(), 0, 0, &parts) ||
         parts.dwHostNameLength >= sizeof host || parts.dwUrlPathLength >= sizeof path) {
-        ShowUninterpretable(fields->url.c_str());
+        if (tellUser) ShowUninterpretable(fields->url.c_str());
         return std::nullopt;
     }
     return WatchItem(fields->title, fields->number, std::string(host, parts.dwHostNameLength),
                      std::string(path, parts.dwUrlPathLength),
                      fields->comparison.value_or(ComparisonOfFlag(fields->number)));
+}
+
+}  // namespace
+
+std::optional<WatchItem> ParseWatchItemLine(const std::string& line) { return ReadItemLine(line, true); }
+
+std::string PageAddressOfLine(const std::string& line) {
+    std::optional<WatchItem> item = ReadItemLine(line, false);
+    return item ? PageAddress(*item) : std::string();
 }
 
 std::vector<WatchItem> LoadWatchItems(const std::string& configPath) {

@@ -8,6 +8,9 @@
 //   newPassages: what the last pass found new in a page compared by its text; like digest
 //         (SetItemNewPassage, passage_display.h), and cleared by the UI thread when the
 //         user opens the page.
+//   passagesFor: the worker's own, never locked: the seen digest and the digest that
+//         newPassages and the latest kept text were made for, so that a pass over a page
+//         still changed the same way does not read, compare and write its texts again.
 #pragma once
 
 #include <windows.h>
@@ -50,6 +53,7 @@ public:
     int buttonIndex = -1;
     std::string digest;
     NewPassages newPassages;
+    std::string passagesFor;
 };
 
 // Holds an item's lock for a scope.
@@ -71,6 +75,9 @@ inline std::string PageAddress(const WatchItem& item) { return "http://" + item.
 // One item line, "title,number,URL" and perhaps a comparison word after the URL; nothing for
 // a line that does not parse (a URL the splitter rejects is also shown in a message box).
 std::optional<WatchItem> ParseWatchItemLine(const std::string& line);
+// The page address (PageAddress) of the item a line makes; empty, and nothing shown, for a
+// line that does not parse.
+std::string PageAddressOfLine(const std::string& line);
 
 // The maker's toolbar information page, watched after the configured pages.
 extern const char kBuiltInItemLine[];

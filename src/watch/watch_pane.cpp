@@ -11,6 +11,7 @@
 #include "common/com_ptr.h"
 #include "module/module.h"
 #include "resources/resource.h"
+#include "services/kept_text.h"
 #include "services/seen_store.h"
 #include "watch/passage_display.h"
 #include "watch/watch_notice.h"
@@ -207,16 +208,21 @@ void OpenWatchItem(WatchPaneState* state, WPARAM wParam) {
         return;
     }
     WatchItem& item = state->items[wParam - 1];
-    std::string address;
+    std::string address, digest;
     {
         // Held while the seen digest is written and the image set, so that the worker cannot
         // replace the digest in between.
         ItemLock lock(item);
         address = PageAddress(item);
-        WriteSeenDigest(address, item.digest, item.comparison);
+        digest = item.digest;
+        WriteSeenDigest(address, digest, item.comparison);
         item.newPassages = NewPassages();  // what was new is seen now
         SetButtonImage(state->toolbar, item.buttonIndex, Seen);
     }
+    // The text the pass kept with that digest is now the one the user saw: a rename, after the
+    // lock, so that the worker never waits on a file for it. A pass that keeps a newer text
+    // meanwhile costs at most the kept text (kept_text.h), never a wrong one.
+    if (ComparesText(item.comparison) && !digest.empty()) PromoteLatestText(address, digest);
     NoticeImage(state, wParam - 1, Seen);
     if (state->browser) {
         BSTR url = AnsiToBstr(address);

@@ -1,9 +1,14 @@
 #include "watch/watch_worker.h"
 
+#include <new>
+
 #include "module/module.h"
 #include "services/digest_page.h"
+#include "services/kept_text.h"
+#include "services/new_passages.h"
 #include "services/page_fetcher.h"
 #include "services/seen_store.h"
+#include "watch/passage_display.h"
 #include "watch/watch_pane.h"
 
 namespace {
@@ -27,6 +32,32 @@ bool AnotherItemComparesSo(const WatchItem& item, const std::string& address, Co
     return false;
 }
 
+// What a pass does with a text page's texts once it knows the seen digest (empty for a page
+// never opened): file work and the finder, each bounded by the kept text's cap, and done once
+// for each pair of seen and new digests. No item lock is held but SetItemNewPassage's own.
+void KeepTexts(WatchItem& item, const std::string& address, const std::string& seen, const std::string& digest,
+               const std::string& text) {
+    if (digest == seen) {
+        SetItemNewPassage(item, NewPassages());
+        item.passagesFor.clear();
+        // A page opened before its text was kept, or whose text was lost, gets it now.
+        if (!HasKeptText(address, digest)) KeepSeenText(address, digest, text);
+        return;
+    }
+    std::string madeFor = seen + "/" + digest;
+    if (item.passagesFor == madeFor) return;  // found and kept at an earlier pass
+    // A page never opened has nothing to compare with yet; opening it makes this text the
+    // kept one.
+    std::string kept;
+    NewPassages passages;
+    if (!seen.empty() && ReadKeptText(address, seen, &kept)) {
+        passages = FindNewPassages(kept, text, item.comparison == Comparison::TextNoNumbers);
+    }
+    SetItemNewPassage(item, passages);
+    KeepLatestText(address, digest, text);
+    item.passagesFor = madeFor;
+}
+
 }  // namespace
 
 bool CheckItem(WatchItem& item, PageFetchSession* session, std::vector<WatchItem>* items) {
@@ -36,8 +67,10 @@ bool CheckItem(WatchItem& item, PageFetchSession* session, std::vector<WatchItem
         host = item.host;
         path = item.path;
     }
+    bool byText = ComparesText(item.comparison);
+    std::string text;
     // No lock is held across the fetch: it may take as long as the time-outs allow.
-    std::string digest = DigestPage(host, item.comparison, path, session);
+    std::string digest = DigestPage(host, item.comparison, path, session, byText ? &text : nullptr);
     if (digest.empty()) return false;  // a failed fetch changes nothing
 
     std::string address;
@@ -47,17 +80,28 @@ bool CheckItem(WatchItem& item, PageFetchSession* session, std::vector<WatchItem
         address = PageAddress(item);
     }
     std::string seen = ReadSeenDigest(address, std::string());
-    if (seen.empty()) return true;  // never opened
-    // A digest seen under another comparison says nothing about this one: the user chose a
-    // new way to compare a page already seen, which by itself is no change. This digest is
-    // taken as seen instead.
-    Comparison seenWith = ReadSeenComparison(address, seen, ComparisonOfFlag(item.ignore_markup));
-    if (seenWith != item.comparison && !AnotherItemComparesSo(item, address, seenWith, items)) {
-        WriteSeenDigest(address, digest, item.comparison);
-        return false;
+    if (!seen.empty()) {
+        // A digest seen under another comparison says nothing about this one: the user chose a
+        // new way to compare a page already seen, which by itself is no change. This digest is
+        // taken as seen instead, and so is its text.
+        Comparison seenWith = ReadSeenComparison(address, seen, ComparisonOfFlag(item.ignore_markup));
+        if (seenWith != item.comparison && !AnotherItemComparesSo(item, address, seenWith, items)) {
+            WriteSeenDigest(address, digest, item.comparison);
+            seen = digest;
+        }
     }
-    // Changed means "differs from what the user saw last", not from the previous pass.
-    return digest != seen;
+    // Before the verdict is shown: the tooltip and the host's notice read what was found.
+    if (byText) {
+        try {
+            KeepTexts(item, address, seen, digest, text);
+        } catch (const std::bad_alloc&) {
+            SetItemNewPassage(item, NewPassages());  // short of memory: the page says only that it changed
+            item.passagesFor.clear();
+        }
+    }
+    // Changed means "differs from what the user saw last", not from the previous pass; a page
+    // never opened is a change.
+    return seen.empty() || digest != seen;
 }
 
 bool CheckAndShowItem(WatchPaneState& state, WatchItem& item, PageFetchSession* session) {

@@ -22,5 +22,8 @@ bool CheckAndShowItem(WatchPaneState& state, WatchItem& item, PageFetchSession* 
 // gives its session, so that its fetches share one thread. A seen digest made with another
 // comparison than the item's is replaced by this one, with the item's comparison, and the
 // page counts as unchanged, unless another of items (the pane's) watches the same address
-// with that comparison.
+// with that comparison. For a page compared by its text, the item's newPassages says, before
+// this returns, what the text has that the text kept for the seen digest lacks (kept_text.h),
+// and the text is kept: as the latest one when the page changed or was never opened, as the
+// seen one when it is what the user saw and none is kept yet.
 bool CheckItem(WatchItem& item, PageFetchSession* session = nullptr, std::vector<WatchItem>* items = nullptr);

@@ -29,11 +29,12 @@ std::string Unix(const char* variable) {
     return value ? value : "";
 }
 
-// The bar's band reads this: one watched page on the fixture, and search services by GET and
-// by POST on the fixture too (by address, since the browser resolves no test host names).
+// The bar's band reads this: one watched page on the fixture, compared by its text, and
+// search services by GET and by POST on the fixture too (by address, since the browser
+// resolves no test host names).
 const char kConfig[] =
     "[watch]\r\n"
-    "item1=Bar page,0,http://127.0.0.1/page/bar\r\n"
+    "item1=Bar page,1,http://127.0.0.1/page/bar text\r\n"
     "[search]\r\n"
     "url1=http://127.0.0.1/get-search\r\nform1=q=\r\n"
     "url2=http://127.0.0.1/post-search\r\nmethod2=post\r\nform2=hl=ja&q=\r\n";
@@ -129,6 +130,17 @@ std::vector<std::string> LocalPagesLeft() {
     while (FindNextFileA(search, &found));
     FindClose(search);
     return pages;
+}
+
+// Whether a balloon on screen shows `part` (code page 932 bytes).
+bool BalloonShows(const std::string& part) {
+    for (HWND tip = nullptr; (tip = FindWindowExA(nullptr, tip, "tooltips_class32", nullptr));) {
+        if (!(GetWindowLongW(tip, GWL_STYLE) & TTS_BALLOON)) continue;
+        char text[512] = "";
+        SendMessageA(tip, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+        if (std::string(text).find(part) != std::string::npos) return true;
+    }
+    return false;
 }
 
 class BarTest : public ::testing::Test {
@@ -507,15 +519,7 @@ TEST_F(BarTest, CountsThePagesShowingChangedAndAnnouncesEachThatTurnsChanged) {
     EXPECT_TRUE(PumpUntil([&] { return Title(window) == "Pelorin - 2" + pages; }, 20000)) << Title(window);
     // The balloon names the page: 「Bar page」が更新されました.
     const std::string balloon = "\x81u" "Bar page\x81v\x82\xAA\x8DX\x90V\x82\xB3\x82\xEA\x82\xDC\x82\xB5\x82\xBD";
-    EXPECT_TRUE(PumpUntil([&] {
-        for (HWND tip = nullptr; (tip = FindWindowExA(nullptr, tip, "tooltips_class32", nullptr));) {
-            if (!(GetWindowLongW(tip, GWL_STYLE) & TTS_BALLOON)) continue;
-            char text[256] = "";
-            SendMessageA(tip, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-            if (std::string(text).find(balloon) != std::string::npos) return true;
-        }
-        return false;
-    }, 10000));
+    EXPECT_TRUE(PumpUntil([&] { return BalloonShows(balloon); }, 10000));
 
     PostMessageA(watch, WM_COMMAND, 1, 0);  // opened: one left
     EXPECT_TRUE(PumpUntil([&] { return Title(window) == "Pelorin - 1" + pages; }, 10000)) << Title(window);
@@ -530,6 +534,8 @@ TEST_F(BarTest, CountsThePagesShowingChangedAndAnnouncesEachThatTurnsChanged) {
     };
     ASSERT_EQ(FixturePost("/_ctl/set/bar", "<html>another page</html>").status, 200);
     EXPECT_TRUE(checkUntil("Pelorin - 2" + pages)) << Title(window);
+    // What is new in it, under its line: 新: another page.
+    EXPECT_TRUE(PumpUntil([&] { return BalloonShows(balloon + "\r\n\x90\x56: another page"); }, 10000));
     ASSERT_EQ(FixturePost("/_ctl/set/bar", "<html>a page</html>").status, 200);
     EXPECT_TRUE(checkUntil("Pelorin - 1" + pages)) << Title(window);
     EXPECT_EQ(bar.Close(), 0u);

@@ -1,13 +1,15 @@
 // The four comparisons through the real band, created through COM in the band host, against
 // pages of the HTTP fixture that change the way real pages do between two polls: a script's
 // token on every request, a clock, and a real change of the text. Then a page whose item line
-// changes its comparison, and one an older band saw: neither turns yellow by itself.
+// changes its comparison, and one an older band saw: neither turns yellow by itself. Last,
+// what a page compared by its text says it has new, in the button's own tooltip.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "band_host.h"
 #include "support/test_env.h"
@@ -26,6 +28,38 @@ const char kTokenPage[] =
 // A page whose clock moves on every request; the rest stays.
 const char kClockPage[] = "<html><body><div id=clock>@COUNT@:00</div><p>Weather: sunny</p></body></html>";
 const char kClockPageChanged[] = "<html><body><div id=clock>@COUNT@:00</div><p>Weather: rain</p></body></html>";
+
+// A news page that gains a headline, 新しい見出し (in UTF-8 here, code page 932 below).
+const char kNewsPage[] =
+    "<html><head><meta charset=\"utf-8\"><title>News</title></head>"
+    "<body><h1>Headlines</h1><p>Rain in Tokyo</p></body></html>";
+const char kNewsPageWithHeadline[] =
+    "<html><head><meta charset=\"utf-8\"><title>News</title></head>"
+    "<body><h1>Headlines</h1><h2>\xE6\x96\xB0\xE3\x81\x97\xE3\x81\x84\xE8\xA6\x8B\xE5\x87\xBA\xE3\x81\x97</h2>"
+    "<p>Rain in Tokyo</p></body></html>";
+const char kNewsPageWithTwo[] =
+    "<html><head><meta charset=\"utf-8\"><title>News</title></head>"
+    "<body><h1>Headlines</h1><h2>Snow in Sapporo</h2>"
+    "<h2>\xE6\x96\xB0\xE3\x81\x97\xE3\x81\x84\xE8\xA6\x8B\xE5\x87\xBA\xE3\x81\x97</h2>"
+    "<p>Rain in Tokyo</p></body></html>";
+// " ― 新: " and 新しい見出し in code page 932.
+const char kNewJa[] = " \x81\x5C \x90\x56: ";
+const char kHeadlineJa[] = "\x90\x56\x82\xB5\x82\xA2\x8C\xA9\x8F\x6F\x82\xB5";
+
+std::wstring Wide(const std::string& cp932) {
+    int n = MultiByteToWideChar(932, 0, cp932.data(), static_cast<int>(cp932.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(932, 0, cp932.data(), static_cast<int>(cp932.size()), &wide[0], n);
+    return wide;
+}
+
+size_t FilesEndingIn(const std::string& end) {
+    size_t n = 0;
+    for (const std::string& name : KeptTextFiles()) {
+        if (name.size() > end.size() && name.compare(name.size() - end.size(), end.size(), end) == 0) ++n;
+    }
+    return n;
+}
 
 class Comparisons : public ::testing::Test {
 protected:
@@ -188,6 +222,51 @@ TEST_F(Comparisons, ANewComparisonForASeenPageIsNoChangeButANeverOpenedPageStill
     ASSERT_EQ(FixturePost("/_ctl/set/price", "<p>Coffee <b>150</b> yen</p>").status, 200);
     RunPass();
     EXPECT_EQ(Image(0), Changed);
+}
+
+TEST_F(Comparisons, ANewHeadlineShowsInTheTooltipUntilOpenedAndAMovedParagraphOrANumberShowsNothingNew) {
+    ASSERT_EQ(FixturePost("/_ctl/set/news", kNewsPage).status, 200);
+    ASSERT_EQ(FixturePost("/_ctl/set/moved", "<p>First paragraph</p><p>Second paragraph</p><p>Third</p>").status, 200);
+    ASSERT_EQ(FixturePost("/_ctl/set/counter", "<p>Visitors: 10</p><p>Welcome</p>").status, 200);
+    Configure("item1=News,1,http://pages.test/page/news text\r\n"
+              "item2=Moved,1,http://pages.test/page/moved text\r\n"
+              "item3=Counter,1,http://pages.test/page/counter text-no-numbers\r\n");
+    Open(3);
+    // Never opened: changed, with nothing to compare with, so the plain title.
+    EXPECT_EQ(Image(0), Changed);
+    EXPECT_EQ(ToolTipShows(toolbar_, 1), L"News");
+    for (int id = 1; id <= 3; ++id) OpenItem(id);
+    EXPECT_EQ(FilesEndingIn(".txt"), 3u) << "opening keeps the text the pass fetched";
+    EXPECT_EQ(FilesEndingIn(".new"), 0u);
+    // As a page seen by a band that kept no texts: the next pass over the unchanged pages keeps them.
+    ClearKeptTexts();
+    RunPass();
+    EXPECT_EQ(FilesEndingIn(".txt"), 3u);
+
+    ASSERT_EQ(FixturePost("/_ctl/set/news", kNewsPageWithHeadline).status, 200);
+    ASSERT_EQ(FixturePost("/_ctl/set/moved", "<p>Second paragraph</p><p>Third</p><p>First paragraph</p>").status, 200);
+    ASSERT_EQ(FixturePost("/_ctl/set/counter", "<p>Visitors: 11</p><p>Welcome</p>").status, 200);
+    RunPass();
+    EXPECT_EQ(Image(0), Changed);
+    EXPECT_EQ(ToolTipShows(toolbar_, 1), Wide(std::string("News") + kNewJa + kHeadlineJa));
+    EXPECT_EQ(TooltipText(pane_, 1), std::string("News") + kNewJa + kHeadlineJa);
+    EXPECT_EQ(Image(1), Changed) << "the order of the paragraphs is the page's";
+    EXPECT_EQ(ToolTipShows(toolbar_, 2), L"Moved") << "a moved paragraph is not new";
+    EXPECT_EQ(Image(2), Seen) << "only a number changed";
+    EXPECT_EQ(ToolTipShows(toolbar_, 3), L"Counter");
+    RunPass();  // still changed the same way: the same words
+    EXPECT_EQ(ToolTipShows(toolbar_, 1), Wide(std::string("News") + kNewJa + kHeadlineJa));
+
+    OpenItem(1);
+    EXPECT_EQ(ToolTipShows(toolbar_, 1), L"News");
+    RunPass();
+    EXPECT_EQ(Image(0), Seen);
+    EXPECT_EQ(ToolTipShows(toolbar_, 1), L"News");
+    // What was opened is what the next change is told against: only the second headline is new.
+    ASSERT_EQ(FixturePost("/_ctl/set/news", kNewsPageWithTwo).status, 200);
+    RunPass();
+    EXPECT_EQ(Image(0), Changed);
+    EXPECT_EQ(ToolTipShows(toolbar_, 1), Wide(std::string("News") + kNewJa + "Snow in Sapporo"));
 }
 
 }  // namespace

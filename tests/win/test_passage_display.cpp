@@ -57,16 +57,6 @@ bool BalloonShows(const std::string& part) {
     return false;
 }
 
-// What the toolbar's own tooltip control shows for button id, asked as a screen reader asks.
-std::wstring ToolTipShows(HWND toolbar, UINT_PTR id) {
-    wchar_t text[1024] = L"(nothing)";
-    TTTOOLINFOW info = {sizeof info, 0, toolbar, id};
-    info.lpszText = text;
-    SendMessageW(reinterpret_cast<HWND>(SendMessageW(toolbar, TB_GETTOOLTIPS, 0, 0)), TTM_GETTEXTW, ARRAYSIZE(text),
-                 reinterpret_cast<LPARAM>(&info));
-    return text;
-}
-
 }  // namespace
 
 TEST(PassageDisplay, AChangedPagesPassageShowsInItsTooltipNoticeAndBalloon) {

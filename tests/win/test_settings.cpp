@@ -18,6 +18,7 @@
 #include "bar/texts.h"
 #include "search/search_engine.h"
 #include "services/config_list.h"
+#include "services/kept_text.h"
 #include "settings/settings_lists.h"
 #include "settings/settings_resource.h"
 #include "support/bar_process.h"
@@ -162,10 +163,10 @@ const char kFourPages[] =
     "; Pelorin pages\r\n"
     "[watch]\r\n"
     "interval=0\r\n"
-    "item1=One,0,http://127.0.0.1/page/one\r\n"
-    "item2=Two,0,http://127.0.0.1/page/two\r\n"
+    "item1=One,1,http://127.0.0.1/page/one text\r\n"
+    "item2=Two,1,http://127.0.0.1/page/two text\r\n"
     "item3=Three,1,http://127.0.0.1/page/three\r\n"
-    "item4=Four,0,http://127.0.0.1/page/four\r\n"
+    "item4=Four,1,HTTP://127.0.0.1:80/page/four text-no-numbers\r\n"
     "\r\n"
     "[other]\r\n"
     "keep = this\r\n"
@@ -183,6 +184,12 @@ const char kTitledCp932[] = "\x90\x56\x92\x85 & \x98\x62\x91\xE8";
 TEST_F(SettingsDialogTest, TheListsWrittenAreWhatTheBarShowsAtOnceAndWhatANewBandShowsAndSearches) {
     WriteAppDataIni(kFourPages);
     ASSERT_EQ(FixturePost("/_ctl/set/titled", kTitledPage).status, 200);
+    // Texts kept as the band keeps them, under the address the band makes of each line.
+    ClearKeptTexts();
+    const char kDigest[] = "0123456789ABCDEF0123456789ABCDEF";
+    for (const char* page : {"one", "two", "three", "four"}) {
+        ASSERT_TRUE(KeepSeenText(std::string("http://127.0.0.1/page/") + page, kDigest, page));
+    }
     Bar bar;
     ASSERT_NE(bar.WaitForBand(), nullptr);
     HWND firstBand = bar.container();
@@ -236,7 +243,7 @@ TEST_F(SettingsDialogTest, TheListsWrittenAreWhatTheBarShowsAtOnceAndWhatANewBan
         "; Pelorin pages\r\n"
         "[watch]\r\n"
         "interval=0\r\n"
-        "item1=One,0,http://127.0.0.1/page/one\r\n"
+        "item1=One,1,http://127.0.0.1/page/one text\r\n"
         "item2=") + kTitledCp932 + ",1,http://127.0.0.1/page/titled\r\n"
         "item3=Three,1,http://127.0.0.1/page/three\r\n"
         "\r\n"
@@ -253,6 +260,13 @@ TEST_F(SettingsDialogTest, TheListsWrittenAreWhatTheBarShowsAtOnceAndWhatANewBan
     // The bar has made its band anew from the file.
     ASSERT_TRUE(PumpUntil([&] { return bar.container() != firstBand && WatchButtons(bar.container()) == 4; }, 15000));
     EXPECT_TRUE(LeftoversBesideIni().empty());
+    // The texts of the pages that left went with them (and Three's, which is not compared by
+    // its text); One's stays.
+    std::string text;
+    EXPECT_TRUE(ReadKeptText("http://127.0.0.1/page/one", kDigest, &text));
+    EXPECT_EQ(text, "one");
+    EXPECT_EQ(KeptTextFiles().size(), 1u);
+    ClearKeptTexts();
     Press(settings, IDCANCEL);
     EXPECT_TRUE(Gone(settings));
     EXPECT_EQ(bar.Close(), 0u);

@@ -1,9 +1,10 @@
 // The Pelorin bar, as a Windows 11 user meets it: started from its Start-menu link, docked at
-// the top of the screen with its icon in the taskbar's notification area, a page that turns
-// Changed announced by a balloon, a click that opens the page in the default browser, and a
-// search that reaches the POST service through a real browser (Debian's chromium, headless,
-// behind winebrowser), and a page added in the settings dialog. The driver runs in the same Wine virtual desktop as the bar and looks
-// at it from outside, as the shell and the user do.
+// the top of the screen with its icon in the taskbar's notification area, a click that opens
+// a page in the default browser, the page's next change announced by a balloon that names
+// its new headline, a search that reaches the POST service through a real browser (Debian's
+// chromium, headless, behind winebrowser), and a page added in the settings dialog. The
+// driver runs in the same Wine virtual desktop as the bar and looks at it from outside, as
+// the shell and the user do.
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -156,7 +157,8 @@ void BarSession() {
         30000);
     Say("  the balloon: %s", balloon.c_str());
     Check(announced, "the next edition of ニュース was announced by a balloon naming it");
-    Shot("bar-balloon", Screen(), "the balloon of the page that changed");
+    Check(balloon.find("新: 第") != std::string::npos, "under the page's line, the balloon names the new headline");
+    Shot("bar-balloon", Screen(), "the balloon of the page that changed, with its new headline");
 
     // A Japanese search: the POST service gets it through the browser, as a form.
     HWND search = FindWindowExA(container, nullptr, "Pelorin-Search", nullptr);

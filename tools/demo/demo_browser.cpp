@@ -1,7 +1,8 @@
 // The band in a browser window, as the 32-bit driver shows it in a 32-bit browser (the 64-bit
 // driver in a 64-bit one, where the machine runs no 32-bit programs): created
 // through COM, its first pass caught midway and finished, a page opened with a click and
-// changing again on the site, a page whose markup alone changes, and an English and a
+// changing again on the site, its tooltip naming the new headline, a page whose markup alone
+// changes, and an English and a
 // Japanese search, each with what the search service received. Then the same window left
 // open for a person to use.
 #include <windows.h>
@@ -145,6 +146,24 @@ void BrowserSession() {
     std::snprintf(waited, sizeof waited, " %.1f s later", (GetTickCount() - start) / 1000.0);
     Check(changedAgain, (std::string("ニュース turned Changed again") + (changedAgain ? waited : "")).c_str());
     Shot("band-changed-again", WindowArea(host->hostWindow()), "ニュース yellow again after the page changed");
+    // Compared by its text, the page says what is new since it was opened: the new headline.
+    Hover(band, news);
+    HWND tips = reinterpret_cast<HWND>(SendMessageA(band.toolbar, TB_GETTOOLTIPS, 0, 0));
+    std::string tipText;
+    bool told = PumpUntil(
+        [&] {
+            char text[512] = "";
+            if (tips && IsWindowVisible(tips)) SendMessageA(tips, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+            tipText = text;
+            return tipText.find("新: 第") != std::string::npos;
+        },
+        5000);
+    Pump(300);
+    Say("  its tooltip: %s", tipText.c_str());
+    Check(told, "the tooltip of ニュース names the headline that is new since it was opened");
+    Shot("band-new-passage", WindowArea(host->hostWindow()), "ニュース's tooltip: the new headline after its title");
+    SendMessageA(band.toolbar, WM_MOUSELEAVE, 0, 0);
+    SetCursorPos(0, 0);
 
     Say("");
     Say("== 5. 天気予報: only its markup changes, and its item ignores markup");

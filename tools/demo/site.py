@@ -5,7 +5,8 @@ Which of the two answers depends on the Host header:
 
   pages.test           the site. Pages in code page 932:
                          /              an index of the pages
-                         /news.html     changes every --period seconds (and at /_demo/bump)
+                         /news.html     gains a headline every --period seconds (and at
+                                        /_demo/bump)
                          /notice.html   never changes
                          /weather.html  its text never changes; its markup (a time stamp in
                                         a tag and a comment) changes on every request
@@ -67,8 +68,10 @@ def site_page(path):
                          "<li><a href=\"/weather.html\">天気予報</a> (タグだけが変わる)</li>\n"
                          "</ul>")
     if path == "/news.html":
+        # Each edition adds its headline at the top; the oldest of five leaves.
         n = news_edition()
-        return 200, page("ニュース", f"<p>第{n}版: 今日の話題 その{n}。</p>")
+        return 200, page("ニュース", "\n".join(f"<p>第{k}版: 今日の話題 その{k}。</p>"
+                                              for k in range(n, max(n - 5, 0), -1)))
     if path == "/notice.html":
         return 200, page("お知らせ", "<p>年末年始は休業いたします。</p>")
     if path == "/weather.html":

@@ -334,8 +334,13 @@ TEST_F(Setup, InstallsForEveryBitnessAndItsUninstallerKeepsTheUsersData) {
     EXPECT_FALSE(AnyBarWindow());
 
     // The user's own: a pelorin.ini in the application-data folder, one beside the DLL,
-    // and the record of seen pages.
-    char appData[MAX_PATH] = "";
+    // the record of seen pages and a page's kept text.
+    char appData[MAX_PATH] = "", localAppData[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, localAppData);
+    std::string keptFolder = std::string(localAppData) + "\\Pelorin";
+    std::string kept = keptFolder + "\\0123456789abcdef0123456789abcdef.txt";
+    CreateDirectoryA(keptFolder.c_str(), nullptr);
+    WriteBytes(kept, "0123\nseen text");
     SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData);
     std::string userIni = std::string(appData) + "\\pelorin.ini";
     std::string besideIni = installDir_ + "\\x86\\pelorin.ini";
@@ -354,7 +359,10 @@ TEST_F(Setup, InstallsForEveryBitnessAndItsUninstallerKeepsTheUsersData) {
     EXPECT_EQ(ReadBytes(userIni), "[watch]\r\nitem1=mine,0,http://pages.test/a.html\r\n");
     EXPECT_EQ(ReadBytes(besideIni), "[search]\r\nurl1=http://search.test/mine\r\n");
     EXPECT_EQ(Read(HKEY_CURRENT_USER, kSeenKey, "http://pages.test/a.html"), "0123");
+    EXPECT_EQ(ReadBytes(kept), "0123\nseen text");
 
+    DeleteFileA(kept.c_str());
+    RemoveDirectoryA(keptFolder.c_str());
     DeleteFileA(userIni.c_str());
     DeleteFileA(besideIni.c_str());
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kSeenKey, 0, KEY_WRITE, &seen) == ERROR_SUCCESS) {

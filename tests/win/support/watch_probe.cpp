@@ -94,6 +94,39 @@ bool StoredSeenComparison(const std::string& pageAddress, std::string* value) {
 void ClearSeenStore() {
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Vorna\\Pelorin\\Comparisons");
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Vorna\\Pelorin");
+    ClearKeptTexts();
+}
+
+std::string KeptTextsFolder() {
+    char local[MAX_PATH] = "";
+    SHGetSpecialFolderPathA(nullptr, local, CSIDL_LOCAL_APPDATA, TRUE);
+    return std::string(local) + "\\Pelorin";
+}
+
+std::vector<std::string> KeptTextFiles() {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((KeptTextsFolder() + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (found.cFileName[0] != '.') names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+void ClearKeptTexts() {
+    for (const std::string& name : KeptTextFiles()) DeleteFileA((KeptTextsFolder() + "\\" + name).c_str());
+    RemoveDirectoryA(KeptTextsFolder().c_str());
+}
+
+std::wstring ToolTipShows(HWND toolbar, UINT_PTR id) {
+    wchar_t text[1024] = L"(nothing)";
+    TTTOOLINFOW info = {sizeof info, 0, toolbar, id};
+    info.lpszText = text;
+    SendMessageW(reinterpret_cast<HWND>(SendMessageW(toolbar, TB_GETTOOLTIPS, 0, 0)), TTM_GETTEXTW, ARRAYSIZE(text),
+                 reinterpret_cast<LPARAM>(&info));
+    return text;
 }
 
 HRESULT LoadedDllCanUnloadNow() {
