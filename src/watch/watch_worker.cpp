@@ -12,12 +12,10 @@
 #include "watch/watch_pane.h"
 
 namespace {
+
 bool StopRequested(WatchPaneState& state) {
     return InterlockedCompareExchange(&state.stopRequested, 0, 0) != 0;
 }
-}  // namespace
-
-namespace {
 
 // Another item of the pane watches the same address the way its seen digest was made: the
 // two share one seen digest, and neither may take the other's for its own.
