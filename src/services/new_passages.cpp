@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "services/charset.h"
+
 namespace {
 
 // One well-formed UTF-8 character at the start of bytes: its code point and length, or a
@@ -42,24 +44,6 @@ Decoded DecodeOne(const unsigned char* p, size_t available) {
         codePoint = (codePoint << 6) | (p[i] & 0x3F);
     }
     return {codePoint, length};
-}
-
-void AppendUtf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 bool IsControl(uint32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029; }
@@ -131,7 +115,7 @@ std::string ReadablePassage(std::string_view bytes, size_t maxCharacters) {
             ++characters;
             pendingSpace = false;
         }
-        AppendUtf8(out, c);
+        AppendUtf8(c, &out);
         ++characters;
     }
     return out;
