@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "common/ansi.h"
+#include "watch/passage_display.h"
 
 namespace {
 
@@ -128,7 +129,8 @@ static_assert(ARRAYSIZE(kTexts) == static_cast<size_t>(TextId::Count), "one entr
 
 }  // namespace
 
-bool UsesEnglish() { return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_ENGLISH; }
+// The band's own rule, so that the bar and the band it hosts always speak one language.
+bool UsesEnglish() { return UsesEnglishTexts(); }
 
 std::wstring Text(TextId id, std::initializer_list<std::wstring> args) {
     const Entry& entry = kTexts[static_cast<int>(id)];

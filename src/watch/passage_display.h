@@ -18,6 +18,7 @@ void SetItemNewPassage(WatchItem& item, const NewPassages& passages);
 // A copy of the item's record, under its lock.
 NewPassages ItemNewPassage(WatchItem& item);
 
+// Whether the user's interface language is English: then the band, and the bar, speak English.
 bool UsesEnglishTexts();
 
 // The words after the title: "新: passage(ほか N か所)", "新: passage" when nothing more is
